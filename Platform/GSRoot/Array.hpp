@@ -30,24 +30,20 @@ public:
     void Push(const T& item) { items.push_back(item); }
     void Push(T&& item) { items.push_back(std::move(item)); }
     template <typename... Args>
-    T& PushNew(Args&&... args)
-    {
+    T& PushNew(Args&&... args) {
         return items.emplace_back(std::forward<Args>(args)...);
     }
     void Append(const Array& other) { items.insert(items.end(), other.items.begin(), other.items.end()); }
-    void Insert(UIndex at, const T& item)
-    {
+    void Insert(UIndex at, const T& item) {
         if (at > items.size()) throw IndexOutOfRangeException();
         items.insert(items.begin() + at, item);
     }
 
-    T& operator[](UIndex index)
-    {
+    T& operator[](UIndex index) {
         CheckIndex(index);
         return items[index];
     }
-    const T& operator[](UIndex index) const
-    {
+    const T& operator[](UIndex index) const {
         CheckIndex(index);
         return items[index];
     }
@@ -55,37 +51,31 @@ public:
     const T& Get(UIndex index) const { return (*this)[index]; }
     T& GetFirst() { return (*this)[0]; }
     const T& GetFirst() const { return (*this)[0]; }
-    T& GetLast()
-    {
+    T& GetLast() {
         if (items.empty()) throw IndexOutOfRangeException();
         return items.back();
     }
-    const T& GetLast() const
-    {
+    const T& GetLast() const {
         if (items.empty()) throw IndexOutOfRangeException();
         return items.back();
     }
 
-    void Delete(UIndex index)
-    {
+    void Delete(UIndex index) {
         CheckIndex(index);
         items.erase(items.begin() + index);
     }
-    void DeleteLast()
-    {
+    void DeleteLast() {
         if (items.empty()) throw IndexOutOfRangeException();
         items.pop_back();
     }
-    T Pop()
-    {
+    T Pop() {
         if (items.empty()) throw IndexOutOfRangeException();
         T last = std::move(items.back());
         items.pop_back();
         return last;
     }
 
-    UIndex FindFirst(const T& item) const
-    {
+    UIndex FindFirst(const T& item) const {
         const auto it = std::find(items.begin(), items.end(), item);
         return it == items.end() ? MaxUIndex : static_cast<UIndex>(it - items.begin());
     }
@@ -99,8 +89,7 @@ public:
     friend bool operator==(const Array& a, const Array& b) { return a.items == b.items; }
 
 private:
-    void CheckIndex(UIndex index) const
-    {
+    void CheckIndex(UIndex index) const {
         if (index >= items.size()) throw IndexOutOfRangeException();
     }
 

@@ -7,8 +7,7 @@ namespace {
 constexpr GSCharCode DefaultCharCode = CC_UTF8;
 constexpr char32_t ReplacementChar = 0xFFFD;
 
-void AppendUtf16(std::u16string& out, char32_t cp)
-{
+void AppendUtf16(std::u16string& out, char32_t cp) {
     if (cp < 0x10000) {
         out.push_back(static_cast<char16_t>(cp));
     } else {
@@ -18,8 +17,7 @@ void AppendUtf16(std::u16string& out, char32_t cp)
     }
 }
 
-void AppendUtf8(std::string& out, char32_t cp)
-{
+void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {
@@ -37,8 +35,7 @@ void AppendUtf8(std::string& out, char32_t cp)
     }
 }
 
-std::u16string DecodeUtf8(std::string_view bytes)
-{
+std::u16string DecodeUtf8(std::string_view bytes) {
     std::u16string out;
     out.reserve(bytes.size());
     const std::size_t n = bytes.size();
@@ -81,8 +78,7 @@ std::u16string DecodeUtf8(std::string_view bytes)
     return out;
 }
 
-std::string EncodeUtf8(std::u16string_view text)
-{
+std::string EncodeUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
     const std::size_t n = text.size();
@@ -101,10 +97,11 @@ std::string EncodeUtf8(std::u16string_view text)
 
 } // namespace
 
-GSCharCode ResolveCharCode(GSCharCode code) noexcept { return code == CC_Default ? DefaultCharCode : code; }
+GSCharCode ResolveCharCode(GSCharCode code) noexcept {
+    return code == CC_Default ? DefaultCharCode : code;
+}
 
-std::u16string DecodeText(std::string_view bytes, GSCharCode code)
-{
+std::u16string DecodeText(std::string_view bytes, GSCharCode code) {
     switch (ResolveCharCode(code)) {
     case CC_UTF8:
     default:
@@ -112,8 +109,7 @@ std::u16string DecodeText(std::string_view bytes, GSCharCode code)
     }
 }
 
-std::string EncodeText(std::u16string_view text, GSCharCode code)
-{
+std::string EncodeText(std::u16string_view text, GSCharCode code) {
     switch (ResolveCharCode(code)) {
     case CC_UTF8:
     default:

@@ -6,7 +6,9 @@ Exception::Exception(const UniString& message) : message(message), utf8Message(m
 
 Exception::~Exception() = default;
 
-const char* Exception::what() const noexcept { return utf8Message.c_str(); }
+const char* Exception::what() const noexcept {
+    return utf8Message.c_str();
+}
 
 NullPointerException::NullPointerException() : Exception("Null pointer.") {}
 NullPointerException::~NullPointerException() = default;

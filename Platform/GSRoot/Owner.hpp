@@ -17,23 +17,19 @@ public:
     Owner(std::nullptr_t) noexcept {}
     explicit Owner(T* object) noexcept : ptr(object) {}
     template <typename U>
-        requires std::is_convertible_v<U*, T*>
-    Owner(Owner<U>&& other) noexcept : ptr(other.Release())
-    {
-    }
+    requires std::is_convertible_v<U*, T*> Owner(Owner<U>&& other)
+    noexcept : ptr(other.Release()) {}
 
     Owner(Owner&&) noexcept = default;
     Owner& operator=(Owner&&) noexcept = default;
     Owner(const Owner&) = delete;
     Owner& operator=(const Owner&) = delete;
 
-    T* operator->() const
-    {
+    T* operator->() const {
         if (ptr == nullptr) throw NullPointerException();
         return ptr.get();
     }
-    T& operator*() const
-    {
+    T& operator*() const {
         if (ptr == nullptr) throw NullPointerException();
         return *ptr;
     }
@@ -50,8 +46,7 @@ private:
 };
 
 template <typename T, typename... Args>
-Owner<T> NewOwned(Args&&... args)
-{
+Owner<T> NewOwned(Args&&... args) {
     return Owner<T>(new T(std::forward<Args>(args)...));
 }
 

@@ -20,23 +20,17 @@ public:
     // Takes ownership of an object allocated with new.
     explicit Ref(T* object) : ptr(object) {}
     template <typename U>
-        requires std::is_convertible_v<U*, T*>
-    Ref(const Ref<U>& other) noexcept : ptr(other.ptr)
-    {
-    }
+    requires std::is_convertible_v<U*, T*> Ref(const Ref<U>& other)
+    noexcept : ptr(other.ptr) {}
     template <typename U>
-        requires std::is_convertible_v<U*, T*>
-    Ref(Ref<U>&& other) noexcept : ptr(std::move(other.ptr))
-    {
-    }
+    requires std::is_convertible_v<U*, T*> Ref(Ref<U>&& other)
+    noexcept : ptr(std::move(other.ptr)) {}
 
-    T* operator->() const
-    {
+    T* operator->() const {
         if (ptr == nullptr) throw NullPointerException();
         return ptr.get();
     }
-    T& operator*() const
-    {
+    T& operator*() const {
         if (ptr == nullptr) throw NullPointerException();
         return *ptr;
     }
@@ -64,22 +58,19 @@ private:
 };
 
 template <typename T, typename... Args>
-Ref<T> NewRef(Args&&... args)
-{
+Ref<T> NewRef(Args&&... args) {
     return Ref<T>(std::make_shared<T>(std::forward<Args>(args)...));
 }
 
 // Empty when `from` is empty or does not hold a To.
 template <typename To, typename From>
-Ref<To> DynamicCast(const Ref<From>& from) noexcept
-{
+Ref<To> DynamicCast(const Ref<From>& from) noexcept {
     return Ref<To>(std::dynamic_pointer_cast<To>(from.ptr));
 }
 
 // Type-testing cast: an empty reference stays empty, an object of another type throws GS::ClassCastException.
 template <typename To, typename From>
-Ref<To> CheckedCast(const Ref<From>& from)
-{
+Ref<To> CheckedCast(const Ref<From>& from) {
     if (from.IsNull()) return Ref<To>();
     Ref<To> result = DynamicCast<To>(from);
     if (result.IsNull()) throw ClassCastException();

@@ -11,44 +11,41 @@ namespace GS {
 
 namespace {
 
-std::u16string Folded(std::u16string_view text)
-{
+std::u16string Folded(std::u16string_view text) {
     std::u16string out(text);
     for (auto& ch : out)
         ch = FoldCase(ch);
     return out;
 }
 
-UniChar UpperCase(UniChar ch) noexcept
-{
+UniChar UpperCase(UniChar ch) noexcept {
     if (ch >= u'a' && ch <= u'z') return static_cast<UniChar>(ch - 32);
     if (ch >= 0xE0 && ch <= 0xFE && ch != 0xF7) return static_cast<UniChar>(ch - 32);
     return ch;
 }
 
-std::size_t Find(std::u16string_view hay, std::u16string_view needle, std::size_t from, CaseComparison cmp)
-{
+std::size_t Find(std::u16string_view hay, std::u16string_view needle, std::size_t from, CaseComparison cmp) {
     if (cmp == CaseSensitive) return hay.find(needle, from);
     const std::u16string h = Folded(hay);
     const std::u16string n = Folded(needle);
     return h.find(n, from);
 }
 
-std::size_t FindBackward(std::u16string_view hay, std::u16string_view needle, CaseComparison cmp)
-{
+std::size_t FindBackward(std::u16string_view hay, std::u16string_view needle, CaseComparison cmp) {
     if (cmp == CaseSensitive) return hay.rfind(needle);
     const std::u16string h = Folded(hay);
     const std::u16string n = Folded(needle);
     return h.rfind(n);
 }
 
-UIndex ToIndex(std::size_t pos) { return pos == std::u16string::npos ? MaxUIndex : static_cast<UIndex>(pos); }
+UIndex ToIndex(std::size_t pos) {
+    return pos == std::u16string::npos ? MaxUIndex : static_cast<UIndex>(pos);
+}
 
 // Formats one conversion with the C library, for numbers. The format is built from a checked conversion spec.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-std::string FormatNumber(const std::string& spec, const UniString::FormatArg& arg, char conv)
-{
+std::string FormatNumber(const std::string& spec, const UniString::FormatArg& arg, char conv) {
     char buffer[512];
     int n = 0;
     std::string fmt = spec;
@@ -57,7 +54,7 @@ std::string FormatNumber(const std::string& spec, const UniString::FormatArg& ar
     case 'd':
     case 'i':
     case 'c': {
-        const long long v = arg.kind == Kind::Unsigned  ? static_cast<long long>(arg.u)
+        const long long v = arg.kind == Kind::Unsigned   ? static_cast<long long>(arg.u)
                             : arg.kind == Kind::Floating ? static_cast<long long>(arg.d)
                                                          : arg.s;
         fmt += conv == 'c' ? "c" : "lld";
@@ -100,36 +97,30 @@ std::string FormatNumber(const std::string& spec, const UniString::FormatArg& ar
 
 } // namespace
 
-UniChar FoldCase(UniChar ch) noexcept
-{
+UniChar FoldCase(UniChar ch) noexcept {
     if (ch >= u'A' && ch <= u'Z') return static_cast<UniChar>(ch + 32);
     if (ch >= 0xC0 && ch <= 0xDE && ch != 0xD7) return static_cast<UniChar>(ch + 32);
     return ch;
 }
 
-UniString::FormatArg::FormatArg(const char* v) : kind(Kind::Text), text(v != nullptr ? DecodeText(v, CC_Default) : u"(null)")
-{
-}
+UniString::FormatArg::FormatArg(const char* v)
+    : kind(Kind::Text), text(v != nullptr ? DecodeText(v, CC_Default) : u"(null)") {}
 
-UniString::UniString(const char* bytes, GSCharCode code)
-{
+UniString::UniString(const char* bytes, GSCharCode code) {
     if (bytes != nullptr) units = DecodeText(std::string_view(bytes), code);
 }
 
-UniString::UniString(const char* bytes, USize byteCount, GSCharCode code)
-{
+UniString::UniString(const char* bytes, USize byteCount, GSCharCode code) {
     if (bytes != nullptr) units = DecodeText(std::string_view(bytes, byteCount), code);
 }
 
 UniString::UniString(const std::string& bytes, GSCharCode code) : units(DecodeText(bytes, code)) {}
 
-UniString::UniString(const char16_t* text)
-{
+UniString::UniString(const char16_t* text) {
     if (text != nullptr) units = text;
 }
 
-UniString UniString::FormatList(const char* format, const FormatArg* args, std::size_t count)
-{
+UniString UniString::FormatList(const char* format, const FormatArg* args, std::size_t count) {
     std::u16string out;
     if (format == nullptr) return UniString(out);
     const std::u16string fmt = DecodeText(format, CC_Default);
@@ -189,112 +180,103 @@ UniString UniString::FormatList(const char* format, const FormatArg* args, std::
     return UniString(std::move(out));
 }
 
-UniString::CStr UniString::ToCStr(GSCharCode code) const { return CStr(EncodeText(units, code)); }
+UniString::CStr UniString::ToCStr(GSCharCode code) const {
+    return CStr(EncodeText(units, code));
+}
 
-UniString::CStr UniString::ToCStr(UIndex from, USize range, GSCharCode code) const
-{
+UniString::CStr UniString::ToCStr(UIndex from, USize range, GSCharCode code) const {
     return GetSubstring(from, range).ToCStr(code);
 }
 
-UniChar UniString::operator[](UIndex index) const
-{
+UniChar UniString::operator[](UIndex index) const {
     if (index >= units.size()) throw IndexOutOfRangeException();
     return units[index];
 }
 
-UniChar UniString::GetLast() const
-{
+UniChar UniString::GetLast() const {
     if (units.empty()) throw IndexOutOfRangeException();
     return units.back();
 }
 
-UniString& UniString::Append(const UniString& other)
-{
+UniString& UniString::Append(const UniString& other) {
     units += other.units;
     return *this;
 }
 
-UniString& UniString::operator+=(UniChar ch)
-{
+UniString& UniString::operator+=(UniChar ch) {
     units.push_back(ch);
     return *this;
 }
 
-bool UniString::IsEqual(const UniString& other, CaseComparison cmp) const { return Compare(other, cmp) == 0; }
+bool UniString::IsEqual(const UniString& other, CaseComparison cmp) const {
+    return Compare(other, cmp) == 0;
+}
 
-Int32 UniString::Compare(const UniString& other, CaseComparison cmp) const
-{
+Int32 UniString::Compare(const UniString& other, CaseComparison cmp) const {
     const int r = cmp == CaseSensitive ? units.compare(other.units) : Folded(units).compare(Folded(other.units));
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-UIndex UniString::FindFirst(const UniString& what, UIndex from, CaseComparison cmp) const
-{
+UIndex UniString::FindFirst(const UniString& what, UIndex from, CaseComparison cmp) const {
     if (from > units.size()) return MaxUIndex;
     return ToIndex(Find(units, what.units, from, cmp));
 }
 
-UIndex UniString::FindFirst(UniChar ch, UIndex from) const
-{
+UIndex UniString::FindFirst(UniChar ch, UIndex from) const {
     if (from > units.size()) return MaxUIndex;
     return ToIndex(units.find(ch, from));
 }
 
-UIndex UniString::FindLast(const UniString& what, CaseComparison cmp) const
-{
+UIndex UniString::FindLast(const UniString& what, CaseComparison cmp) const {
     return ToIndex(FindBackward(units, what.units, cmp));
 }
 
-UIndex UniString::FindLast(UniChar ch) const { return ToIndex(units.rfind(ch)); }
+UIndex UniString::FindLast(UniChar ch) const {
+    return ToIndex(units.rfind(ch));
+}
 
-bool UniString::Contains(const UniString& what, CaseComparison cmp) const { return FindFirst(what, 0, cmp) != MaxUIndex; }
+bool UniString::Contains(const UniString& what, CaseComparison cmp) const {
+    return FindFirst(what, 0, cmp) != MaxUIndex;
+}
 
-bool UniString::BeginsWith(const UniString& prefix, CaseComparison cmp) const
-{
+bool UniString::BeginsWith(const UniString& prefix, CaseComparison cmp) const {
     if (prefix.units.size() > units.size()) return false;
     return GetPrefix(prefix.GetLength()).IsEqual(prefix, cmp);
 }
 
-bool UniString::EndsWith(const UniString& suffix, CaseComparison cmp) const
-{
+bool UniString::EndsWith(const UniString& suffix, CaseComparison cmp) const {
     if (suffix.units.size() > units.size()) return false;
     return GetSuffix(suffix.GetLength()).IsEqual(suffix, cmp);
 }
 
-UniString UniString::GetSubstring(UIndex from, USize length) const
-{
+UniString UniString::GetSubstring(UIndex from, USize length) const {
     if (from >= units.size()) return {};
     return UniString(units.substr(from, length));
 }
 
-UniString UniString::GetSuffix(USize length) const
-{
+UniString UniString::GetSuffix(USize length) const {
     if (length >= units.size()) return *this;
     return UniString(units.substr(units.size() - length));
 }
 
-UniString& UniString::Insert(UIndex at, const UniString& what)
-{
+UniString& UniString::Insert(UIndex at, const UniString& what) {
     if (at > units.size()) throw IndexOutOfRangeException();
     units.insert(at, what.units);
     return *this;
 }
 
-UniString& UniString::Delete(UIndex from, USize length)
-{
+UniString& UniString::Delete(UIndex from, USize length) {
     if (from >= units.size()) return *this;
     units.erase(from, length);
     return *this;
 }
 
-UniString& UniString::Truncate(USize length)
-{
+UniString& UniString::Truncate(USize length) {
     if (length < units.size()) units.resize(length);
     return *this;
 }
 
-USize UniString::ReplaceAll(const UniString& what, const UniString& with, CaseComparison cmp)
-{
+USize UniString::ReplaceAll(const UniString& what, const UniString& with, CaseComparison cmp) {
     if (what.IsEmpty()) return 0;
     std::u16string out;
     USize count = 0;
@@ -317,8 +299,7 @@ USize UniString::ReplaceAll(const UniString& what, const UniString& with, CaseCo
     return count;
 }
 
-bool UniString::ReplaceFirst(const UniString& what, const UniString& with, CaseComparison cmp)
-{
+bool UniString::ReplaceFirst(const UniString& what, const UniString& with, CaseComparison cmp) {
     if (what.IsEmpty()) return false;
     const std::size_t hit = Find(units, what.units, 0, cmp);
     if (hit == std::u16string::npos) return false;
@@ -326,8 +307,7 @@ bool UniString::ReplaceFirst(const UniString& what, const UniString& with, CaseC
     return true;
 }
 
-bool UniString::ReplaceLast(const UniString& what, const UniString& with, CaseComparison cmp)
-{
+bool UniString::ReplaceLast(const UniString& what, const UniString& with, CaseComparison cmp) {
     if (what.IsEmpty()) return false;
     const std::size_t hit = FindBackward(units, what.units, cmp);
     if (hit == std::u16string::npos) return false;
@@ -335,23 +315,22 @@ bool UniString::ReplaceLast(const UniString& what, const UniString& with, CaseCo
     return true;
 }
 
-UniString& UniString::SetToLowerCase()
-{
+UniString& UniString::SetToLowerCase() {
     for (auto& ch : units)
         ch = FoldCase(ch);
     return *this;
 }
 
-UniString& UniString::SetToUpperCase()
-{
+UniString& UniString::SetToUpperCase() {
     for (auto& ch : units)
         ch = UpperCase(ch);
     return *this;
 }
 
-UniString& UniString::Trim()
-{
-    auto isSpace = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f'; };
+UniString& UniString::Trim() {
+    auto isSpace = [](char16_t c) {
+        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
+    };
     std::size_t b = 0, e = units.size();
     while (b < e && isSpace(units[b]))
         ++b;
@@ -361,6 +340,8 @@ UniString& UniString::Trim()
     return *this;
 }
 
-std::ostream& operator<<(std::ostream& os, const UniString& s) { return os << s.ToCStr(CC_UTF8).Get(); }
+std::ostream& operator<<(std::ostream& os, const UniString& s) {
+    return os << s.ToCStr(CC_UTF8).Get();
+}
 
 } // namespace GS

@@ -53,8 +53,7 @@ public:
         template <std::signed_integral T>
         FormatArg(T v) : kind(Kind::Signed), s(v) {}
         template <std::unsigned_integral T>
-            requires(!std::same_as<T, bool>)
-        FormatArg(T v) : kind(Kind::Unsigned), u(v) {}
+        requires(!std::same_as<T, bool>) FormatArg(T v) : kind(Kind::Unsigned), u(v) {}
         FormatArg(bool v) : kind(Kind::Signed), s(v ? 1 : 0) {}
     };
 
@@ -69,8 +68,7 @@ public:
     // Printf-style formatting: %s, %d, %i, %u, %x, %X, %f, %e, %g, %c, %p, %% with flags, width and precision.
     // %s takes texts (UniString, C strings in the default code); numbers take the numeric conversions.
     template <typename... Args>
-    static UniString Printf(const char* format, const Args&... args)
-    {
+    static UniString Printf(const char* format, const Args&... args) {
         const FormatArg list[] = {FormatArg(args)..., FormatArg(0)};
         return FormatList(format, list, sizeof...(Args));
     }
@@ -148,7 +146,9 @@ GSROOT_DLL_EXPORT UniChar FoldCase(UniChar ch) noexcept;
 
 template <>
 struct std::hash<GS::UniString> {
-    std::size_t operator()(const GS::UniString& s) const noexcept { return std::hash<std::u16string>{}(s.ToU16String()); }
+    std::size_t operator()(const GS::UniString& s) const noexcept {
+        return std::hash<std::u16string>{}(s.ToU16String());
+    }
 };
 
 #endif

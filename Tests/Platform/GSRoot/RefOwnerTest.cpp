@@ -28,8 +28,7 @@ protected:
     void TearDown() override { EXPECT_EQ(Counted::alive, 0) << "an object leaked or was destroyed twice"; }
 };
 
-TEST_F(RefOwnerTest, LastCopyOfARefDestroysTheObjectOnce)
-{
+TEST_F(RefOwnerTest, LastCopyOfARefDestroysTheObjectOnce) {
     GS::Ref<Counted> a = GS::NewRef<Counted>(1);
     {
         GS::Ref<Counted> b = a;
@@ -42,16 +41,14 @@ TEST_F(RefOwnerTest, LastCopyOfARefDestroysTheObjectOnce)
     EXPECT_EQ(Counted::alive, 0);
 }
 
-TEST_F(RefOwnerTest, RefFromRawPointerOwnsIt)
-{
+TEST_F(RefOwnerTest, RefFromRawPointerOwnsIt) {
     GS::Ref<Counted> r(new Derived(5));
     GS::Ref<Counted> r2 = r;
     r = nullptr;
     EXPECT_EQ(r2->value, 5);
 }
 
-TEST_F(RefOwnerTest, EmptyRefThrowsNullPointer)
-{
+TEST_F(RefOwnerTest, EmptyRefThrowsNullPointer) {
     GS::Ref<Counted> empty;
     EXPECT_TRUE(empty == nullptr);
     EXPECT_THROW((void)empty->value, GS::NullPointerException);
@@ -59,8 +56,7 @@ TEST_F(RefOwnerTest, EmptyRefThrowsNullPointer)
     EXPECT_EQ(empty.Get(), nullptr);
 }
 
-TEST_F(RefOwnerTest, CastsTestTheDynamicType)
-{
+TEST_F(RefOwnerTest, CastsTestTheDynamicType) {
     GS::Ref<Counted> base = GS::NewRef<Derived>(3);
     EXPECT_EQ(GS::DynamicCast<Derived>(base)->value, 3);
     EXPECT_TRUE(GS::DynamicCast<Other>(base).IsNull());
@@ -69,8 +65,7 @@ TEST_F(RefOwnerTest, CastsTestTheDynamicType)
     EXPECT_TRUE(GS::CheckedCast<Other>(GS::Ref<Counted>()).IsNull()) << "an empty reference is not a bad cast";
 }
 
-TEST_F(RefOwnerTest, OwnerIsSoleOwnerAndReleaseHandsOwnershipOver)
-{
+TEST_F(RefOwnerTest, OwnerIsSoleOwnerAndReleaseHandsOwnershipOver) {
     GS::Owner<Counted> owner = GS::NewOwned<Derived>(7);
     GS::Owner<Counted> moved = std::move(owner);
     EXPECT_TRUE(owner.IsNull());
@@ -83,8 +78,7 @@ TEST_F(RefOwnerTest, OwnerIsSoleOwnerAndReleaseHandsOwnershipOver)
     moved.Reset();
 }
 
-TEST_F(RefOwnerTest, ArrayOfOwnersDestroysEachOnce)
-{
+TEST_F(RefOwnerTest, ArrayOfOwnersDestroysEachOnce) {
     GS::Array<GS::Owner<Counted>> owners;
     for (int i = 0; i < 10; ++i)
         owners.Push(GS::NewOwned<Counted>(i));
@@ -94,8 +88,7 @@ TEST_F(RefOwnerTest, ArrayOfOwnersDestroysEachOnce)
     EXPECT_EQ(Counted::alive, 9);
 }
 
-TEST(ArrayTest, BoundsAreCheckedAndOrderIsKept)
-{
+TEST(ArrayTest, BoundsAreCheckedAndOrderIsKept) {
     GS::Array<int> a{1, 2, 3};
     a.Insert(0, 0);
     a.Push(4);

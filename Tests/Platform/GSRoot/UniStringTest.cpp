@@ -1,5 +1,5 @@
-#include "GSException.hpp"
 #include "UniString.hpp"
+#include "GSException.hpp"
 
 #include <gtest/gtest.h>
 
@@ -7,9 +7,9 @@ using GS::UniString;
 
 namespace {
 
-TEST(UniStringConversion, NonAsciiTextSurvivesTheRoundTripThroughBytes)
-{
-    const char* utf8 = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x8F\xA0 \xE6\xBC\xA2"; // Grüße € 🏠 漢
+TEST(UniStringConversion, NonAsciiTextSurvivesTheRoundTripThroughBytes) {
+    const char* utf8 = "Gr\xC3\xBC\xC3\x9F"
+                       "e \xE2\x82\xAC \xF0\x9F\x8F\xA0 \xE6\xBC\xA2"; // Grüße € 🏠 漢
     const UniString text(utf8);
     EXPECT_EQ(text.GetLength(), 12u); // the house is two UTF-16 units
     EXPECT_EQ(text[2], u'\u00FC');
@@ -18,31 +18,29 @@ TEST(UniStringConversion, NonAsciiTextSurvivesTheRoundTripThroughBytes)
     EXPECT_EQ(UniString(text.ToCStr().Get()), text);
 }
 
-TEST(UniStringConversion, MalformedBytesBecomeReplacementCharacters)
-{
-    const UniString truncated("ab\xE2\x82");   // a three-byte sequence cut short
-    const UniString overlong("\xC0\xAF" "x"); // overlong encoding of '/'
+TEST(UniStringConversion, MalformedBytesBecomeReplacementCharacters) {
+    const UniString truncated("ab\xE2\x82"); // a three-byte sequence cut short
+    const UniString overlong("\xC0\xAF"
+                             "x"); // overlong encoding of '/'
     EXPECT_EQ(truncated.GetLength(), 4u);
     EXPECT_EQ(truncated[2], u'\uFFFD');
     EXPECT_EQ(overlong[0], u'\uFFFD');
     EXPECT_EQ(overlong.GetLast(), u'x');
 }
 
-TEST(UniStringConversion, ByteCountConstructorStopsAtTheCountAndKeepsEmbeddedText)
-{
+TEST(UniStringConversion, ByteCountConstructorStopsAtTheCountAndKeepsEmbeddedText) {
     const char bytes[] = {'a', 'b', 'c', 'd'};
     EXPECT_EQ(UniString(bytes, 3, CC_Default), UniString("abc"));
     EXPECT_TRUE(UniString(static_cast<const char*>(nullptr)).IsEmpty());
 }
 
-TEST(UniStringConversion, LoneSurrogateIsEncodedAsReplacement)
-{
+TEST(UniStringConversion, LoneSurrogateIsEncodedAsReplacement) {
     const UniString lone(std::u16string{u'a', char16_t(0xD800), u'b'});
-    EXPECT_STREQ(lone.ToCStr().Get(), "a\xEF\xBF\xBD" "b");
+    EXPECT_STREQ(lone.ToCStr().Get(), "a\xEF\xBF\xBD"
+                                      "b");
 }
 
-TEST(UniStringSearch, FindFirstAndLastReportPositionsOrNotFound)
-{
+TEST(UniStringSearch, FindFirstAndLastReportPositionsOrNotFound) {
     const UniString path("C:\\Users\\me\\GRAPHISOFT\\x\\GRAPHISOFT");
     EXPECT_EQ(path.FindFirst("GRAPHISOFT"), 12u);
     EXPECT_EQ(path.FindLast("GRAPHISOFT"), 25u);
@@ -57,8 +55,7 @@ TEST(UniStringSearch, FindFirstAndLastReportPositionsOrNotFound)
     EXPECT_FALSE(UniString("a").EndsWith("ab"));
 }
 
-TEST(UniStringEdit, ReplaceAllReplacesEveryOccurrenceWithoutRescanningTheReplacement)
-{
+TEST(UniStringEdit, ReplaceAllReplacesEveryOccurrenceWithoutRescanningTheReplacement) {
     UniString stamp("2026-12-09T07:45:29");
     EXPECT_EQ(stamp.ReplaceAll(":", "_"), 2u);
     EXPECT_EQ(stamp, UniString("2026-12-09T07_45_29"));
@@ -73,16 +70,14 @@ TEST(UniStringEdit, ReplaceAllReplacesEveryOccurrenceWithoutRescanningTheReplace
     EXPECT_EQ(unchanged, UniString("abc"));
 }
 
-TEST(UniStringEdit, ReplaceLastKeepsFolderAndExtension)
-{
+TEST(UniStringEdit, ReplaceLastKeepsFolderAndExtension) {
     UniString path("/out/2026-12-09T07_45_29/2026-12-09T07_45_29.pdf");
     EXPECT_TRUE(path.ReplaceLast("2026-12-09T07_45_29", "Plan"));
     EXPECT_EQ(path, UniString("/out/2026-12-09T07_45_29/Plan.pdf"));
     EXPECT_FALSE(path.ReplaceLast("nothing", "x"));
 }
 
-TEST(UniStringEdit, SubstringsAreClampedToTheText)
-{
+TEST(UniStringEdit, SubstringsAreClampedToTheText) {
     const UniString text("Quillmar");
     EXPECT_EQ(text.GetSubstring(2, 3), UniString("ill"));
     EXPECT_EQ(text.GetSubstring(5, 100), UniString("mar"));
@@ -93,8 +88,7 @@ TEST(UniStringEdit, SubstringsAreClampedToTheText)
     EXPECT_THROW(UniString().GetLast(), GS::IndexOutOfRangeException);
 }
 
-TEST(UniStringCompare, CaseInsensitiveComparisonFoldsAsciiAndLatin1)
-{
+TEST(UniStringCompare, CaseInsensitiveComparisonFoldsAsciiAndLatin1) {
     EXPECT_TRUE(UniString("GER").IsEqual("ger", GS::CaseInsensitive));
     EXPECT_FALSE(UniString("GER").IsEqual("ger"));
     EXPECT_TRUE(UniString("\xC3\x84RGER").IsEqual("\xC3\xA4rger", GS::CaseInsensitive)); // Ärger
@@ -104,8 +98,7 @@ TEST(UniStringCompare, CaseInsensitiveComparisonFoldsAsciiAndLatin1)
     EXPECT_TRUE(UniString("abc") < UniString("abd"));
 }
 
-TEST(UniStringFormat, PrintfFormatsTextsAndNumbers)
-{
+TEST(UniStringFormat, PrintfFormatsTextsAndNumbers) {
     const UniString base("https://api.example/api");
     EXPECT_EQ(UniString::Printf("%s/document?folderId=%s", base, "f1"),
               UniString("https://api.example/api/document?folderId=f1"));
@@ -116,8 +109,7 @@ TEST(UniStringFormat, PrintfFormatsTextsAndNumbers)
     EXPECT_EQ(UniString::Printf("missing %s"), UniString("missing "));
 }
 
-TEST(UniStringEdit, TrimInsertDeleteAndCase)
-{
+TEST(UniStringEdit, TrimInsertDeleteAndCase) {
     UniString s("  Quill mar \t\n");
     EXPECT_EQ(s.Trim(), UniString("Quill mar"));
     s.Delete(5, 1);
@@ -131,8 +123,7 @@ TEST(UniStringEdit, TrimInsertDeleteAndCase)
     EXPECT_EQ(s, UniString(">Qu"));
 }
 
-TEST(GSException, MessagesAreTheHostTexts)
-{
+TEST(GSException, MessagesAreTheHostTexts) {
     EXPECT_EQ(GS::NullPointerException().GetMessage(), UniString("Null pointer."));
     EXPECT_STREQ(GS::ClassCastException().what(), "Bad cast.");
     try {
