@@ -1,0 +1,7 @@
+#ifndef IO_EXPORT_HPP
+#define IO_EXPORT_HPP
+
+// The stand-in libraries are built with hidden visibility; what they offer is marked, as in the host's headers.
+#define IO_DLL_EXPORT __attribute__((visibility("default")))
+
+#endif
