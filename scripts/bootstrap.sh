@@ -18,6 +18,7 @@ packages=(
   libbenchmark-dev
   nlohmann-json3-dev
   libcurl4-openssl-dev
+  libpng-dev
 )
 
 missing=()

@@ -1,0 +1,178 @@
+#ifndef ACAPI_APIDEFINITIONS_HPP
+#define ACAPI_APIDEFINITIONS_HPP
+
+// Types, codes and records that the host and an add-on share. Records are filled by whoever the operation's comment
+// names; texts are GS::UniString and owned by the record.
+
+#include "Definitions.hpp"
+#include "Guid.hpp"
+#include "UniString.hpp"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// Result codes of host operations besides NoError.
+// The host has not delivered its function table yet.
+constexpr GSErrCode APIERR_GENERAL = static_cast<GSErrCode>(0x81060001u);
+// The host does not offer the operation (its slot in the function table is empty).
+constexpr GSErrCode APIERR_NOTSUPPORTED = static_cast<GSErrCode>(0x81060387u);
+
+// Four-character command codes, 'GEIS' == 0x47454953: the first character in the highest byte.
+constexpr UInt32 API_FourCharCode(const char (&code)[5]) noexcept {
+    return (UInt32{static_cast<unsigned char>(code[0])} << 24) | (UInt32{static_cast<unsigned char>(code[1])} << 16) |
+           (UInt32{static_cast<unsigned char>(code[2])} << 8) | UInt32{static_cast<unsigned char>(code[3])};
+}
+
+// The code as its four characters, or as "0x" and eight hex digits when one of them is not printable ASCII.
+inline GS::UniString API_FourCharCodeToText(UInt32 code) {
+    std::string text;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const auto ch = static_cast<char>((code >> shift) & 0xFFu);
+        if (ch < 0x20 || ch > 0x7E) return GS::UniString::Printf("0x%08X", code);
+        text += ch;
+    }
+    return GS::UniString(text);
+}
+
+// 128-bit identifier of host objects (elements, palettes, add-on tokens); the null GUID means none.
+struct API_Guid {
+    UInt32 time_low = 0;
+    UInt16 time_mid = 0;
+    UInt16 time_hi_and_version = 0;
+    UInt8 clock_seq_hi_and_reserved = 0;
+    UInt8 clock_seq_low = 0;
+    UInt8 node[6] = {};
+
+    friend bool operator==(const API_Guid&, const API_Guid&) = default;
+};
+static_assert(sizeof(API_Guid) == 16);
+
+constexpr API_Guid APINULLGuid{};
+
+inline GS::Guid APIGuid2GSGuid(const API_Guid& guid) noexcept {
+    return GS::Guid(guid.time_low, guid.time_mid, guid.time_hi_and_version,
+                    {guid.clock_seq_hi_and_reserved, guid.clock_seq_low, guid.node[0], guid.node[1], guid.node[2],
+                     guid.node[3], guid.node[4], guid.node[5]});
+}
+
+inline API_Guid GSGuid2APIGuid(const GS::Guid& guid) noexcept {
+    API_Guid result;
+    result.time_low = guid.Data1;
+    result.time_mid = guid.Data2;
+    result.time_hi_and_version = guid.Data3;
+    result.clock_seq_hi_and_reserved = guid.Data4[0];
+    result.clock_seq_low = guid.Data4[1];
+    for (int i = 0; i < 6; ++i)
+        result.node[i] = guid.Data4[i + 2];
+    return result;
+}
+
+// Element type codes; queries take API_AnyElemTypeID for all types.
+using API_ElemTypeID = Int32;
+constexpr API_ElemTypeID API_AnyElemTypeID = 0;
+
+struct API_Elem_Head {
+    API_ElemTypeID typeID = API_AnyElemTypeID;
+    API_Guid guid; // the element; the caller sets it before asking for the header by GUID
+};
+
+// Reference to an element as the selection reports it.
+struct API_Neig {
+    API_Guid guid;
+    Int32 neigID = 0; // which part of the element was picked
+};
+
+struct API_Box3D {
+    double xMin = 0.0;
+    double yMin = 0.0;
+    double xMax = 0.0;
+    double yMax = 0.0;
+    double zMin = 0.0;
+    double zMax = 0.0;
+};
+
+// What the add-on tells the host about itself when asked to describe itself.
+struct API_AddOnInfo {
+    GS::UniString name;
+    GS::UniString description;
+};
+
+// The host's environment record, handed to the add-on's describe entry point; the add-on fills addOnInfo.
+struct API_EnvirParams {
+    API_AddOnInfo addOnInfo;
+};
+
+// Answer of the describe entry point.
+enum API_AddonType : Int32 {
+    APIAddon_DontRegister = 0, // not usable (also the answer before the function table has arrived)
+    APIAddon_Normal = 1,       // loaded when first needed
+    APIAddon_Preload = 2,      // loaded at host start-up and kept
+};
+
+// A menu item: the menu's string-list resource and the item's 1-based index in it.
+struct API_MenuItemRef {
+    Int32 menuResID = 0;
+    Int32 itemIndex = 0;
+};
+
+// Handed to the menu handler when the user chooses an item.
+struct API_MenuParams {
+    API_MenuItemRef menuItemRef;
+};
+
+// Menu item flags (get/set menu item flags).
+constexpr GSFlags API_MenuItemChecked = 0x0002;
+
+// Menu position codes and menu flags of the menu registration.
+using API_MenuCodeID = Int32;
+constexpr API_MenuCodeID MenuCode_UserDef = 0; // the host's menu for add-ons
+constexpr GSFlags MenuFlag_Default = 0;
+
+// Project events; the subscription takes a mask of them, the handler gets the one that happened.
+enum API_NotifyEventID : Int32 {
+    APINotify_Open = 4, // a project was opened
+};
+
+// Messages of the host's palette management to a registered palette.
+enum API_PaletteMessageID : Int32 {
+    APIPalMsg_ClosePalette = 1,
+    APIPalMsg_HidePalette_Begin = 2,
+    APIPalMsg_HidePalette_End = 3,
+    APIPalMsg_DisableItems_Begin = 4,
+    APIPalMsg_DisableItems_End = 5,
+    APIPalMsg_OpenPalette = 6,
+    APIPalMsg_IsPaletteVisible = 7, // param points to a bool the palette fills
+};
+
+// Special folders the host can name (get special folder).
+using API_SpecFolderID = Int32;
+constexpr API_SpecFolderID API_UserDataFolderID = 5; // the per-user application data folder of the host's maker
+constexpr API_SpecFolderID API_ExchangeFolderID = 7; // a folder for files made to be handed on
+
+// The host's application information; the add-on reads the language code ("GER", "INT", ...).
+struct API_ServerApplicationInfo {
+    GS::UniString language;
+};
+
+struct API_ProjectInfo {
+    bool untitled = true; // never saved: projectName is empty
+    GS::UniString projectName;
+};
+
+// Handlers the add-on installs. [main-thread]; each returns NoError unless its description says otherwise.
+// Pointers they receive are valid for the call only.
+using APIMenuCommandProc = GSErrCode(const API_MenuParams* menuParams);
+using APISelectionChangeHandlerProc = GSErrCode(const API_Neig* selElemNeig);
+using APIProjectEventHandlerProc = GSErrCode(API_NotifyEventID notifID, Int32 param);
+using APIPaletteControlCallBackProc = GSErrCode(Int32 referenceID, API_PaletteMessageID messageID, std::intptr_t param);
+
+// A modeless palette announced to the host's palette management. The host copies the record.
+struct API_PaletteRegistration {
+    Int32 referenceID = 0; // handed back with every message
+    APIPaletteControlCallBackProc* callback = nullptr;
+    GSFlags enableFlags = 0; // where the palette may be shown; the add-on passes its fixed set
+    API_Guid paletteGuid;
+};
+
+#endif
