@@ -1,0 +1,42 @@
+#ifndef QUILLMAR_HOSTBINDING_HPP
+#define QUILLMAR_HOSTBINDING_HPP
+
+#include "APIBinding.hpp"
+#include "APIDefinitions.hpp"
+#include "Array.hpp"
+#include "RS.hpp"
+
+namespace IO {
+class Location;
+}
+
+// The add-on's side of the function-table exchange. Every operation below calls the host's slot with the host
+// token first; it answers APIERR_NOTSUPPORTED when the table has not arrived or the host left the slot empty.
+// [main-thread] unless stated otherwise.
+
+GSErrCode ACAPI_KeepInMemory(bool keep);
+GSErrCode ACAPI_MenuItem_InstallMenuHandler(Int32 menuResID, APIMenuCommandProc* handler);
+GSErrCode ACAPI_MenuItem_RegisterMenu(Int32 menuStrResID, Int32 promptStrResID, API_MenuCodeID menuPosCode,
+                                      GSFlags menuFlags);
+GSErrCode ACAPI_RegisterModelessWindow(const API_PaletteRegistration& registration);
+GSErrCode ACAPI_Notification_CatchSelectionChange(APISelectionChangeHandlerProc* handler);
+GSErrCode ACAPI_ProjectOperation_CatchProjectEvent(GSFlags eventMask, APIProjectEventHandlerProc* handler);
+GSErrCode ACAPI_MenuItem_GetMenuItemFlags(const API_MenuItemRef* item, GSFlags* itemFlags);
+GSErrCode ACAPI_MenuItem_SetMenuItemFlags(const API_MenuItemRef* item, const GSFlags* itemFlags);
+GSErrCode ACAPI_AddOnIdentification_Application(API_ServerApplicationInfo* info);
+GSErrCode ACAPI_ProjectOperation_Project(API_ProjectInfo* info);
+GSErrCode ACAPI_ProjectSettings_GetSpecFolder(const API_SpecFolderID* folder, IO::Location* location);
+GSErrCode ACAPI_Element_GetElemList(API_ElemTypeID typeID, GS::Array<API_Guid>* elements, GSFlags filterFlags = 0,
+                                    const API_Guid& classification = APINULLGuid,
+                                    const API_Guid& renovationFilter = APINULLGuid);
+GSErrCode ACAPI_Element_GetHeader(API_Elem_Head* head);
+GSErrCode ACAPI_Element_CalcBounds(const API_Elem_Head* head, API_Box3D* bounds);
+GSErrCode ACAPI_AddOnIdentification_GetOwnToken(API_Guid* token);
+// Operations the host dispatches by a four-character code.
+GSErrCode ACAPI_CallCommand(UInt32 code, void* arg1 = nullptr, void* arg2 = nullptr, void* arg3 = nullptr,
+                            void* arg4 = nullptr);
+
+// The add-on's own resource module, opened when the file is loaded; InvalidResModule after unload.
+GSResModule GetResourceModule();
+
+#endif

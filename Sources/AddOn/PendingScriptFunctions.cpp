@@ -1,0 +1,19 @@
+#include "PendingScriptFunctions.hpp"
+
+#include "ScriptArguments.hpp"
+
+GS::Ref<JS::Base> PendingAcknowledge(const GS::Ref<JS::Base>&) {
+    return MakeBoolResult(true);
+}
+
+GS::Ref<JS::Base> PendingNotActed(const GS::Ref<JS::Base>&) {
+    return MakeBoolResult(false);
+}
+
+GS::Ref<JS::Base> PendingEmptyText(const GS::Ref<JS::Base>&) {
+    return MakeStringResult(GS::UniString());
+}
+
+GS::Ref<JS::Base> PendingEmptyList(const GS::Ref<JS::Base>&) {
+    return MakeStringListResult({});
+}

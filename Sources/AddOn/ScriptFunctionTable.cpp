@@ -1,0 +1,54 @@
+#include "ScriptFunctionTable.hpp"
+
+#include "FrameFunctions.hpp"
+#include "PendingScriptFunctions.hpp"
+#include "Viewpoints/SelectionFunctions.hpp"
+
+#include <array>
+
+namespace {
+
+// The order is the page's: functions are registered in it.
+constexpr std::array<ScriptFunction, 35> Table{{
+    {"GetResourceFolder", GetResourceFolder},
+    {"HighlightElements", PendingAcknowledge},
+    {"ZoomToElement", PendingNotActed},
+    {"GetElementNames", PendingEmptyList},
+    {"AlertAPI", AlertAPI},
+    {"SelectViewpoint", PendingNotActed},
+    {"GetSelectedElements", PendingEmptyList},
+    {"AddComponent", AddComponent},
+    {"AddViewpoint", PendingEmptyText},
+    {"ImportIfcModel", PendingAcknowledge},
+    {"RegisterIfcFileName", PendingAcknowledge},
+    {"RequestFileName", RequestFileName},
+    {"GetIfcFile", PendingEmptyText},
+    {"GetApplicationInfo", GetApplicationInfo},
+    {"ImportIfcFiles", PendingAcknowledge},
+    {"OpenIfcModels", PendingAcknowledge},
+    {"ExportIFCModel", PendingAcknowledge},
+    {"GetIfcDocuments", PendingEmptyText},
+    {"Create2dPlan", PendingEmptyText},
+    {"Export2dPlan", PendingAcknowledge},
+    {"ExportSnapshot", PendingAcknowledge},
+    {"GetExportHistory", PendingEmptyText},
+    {"SaveExportHistoryData", PendingAcknowledge},
+    {"GetPlanDocuments", PendingEmptyText},
+    {"OpenMappingFile", PendingEmptyText},
+    {"SetNewPropertyName", PendingEmptyText},
+    {"GetPublishSetHeaders", PendingEmptyText},
+    {"GetPublishSetItems", PendingEmptyText},
+    {"HandlePublishSets", PendingAcknowledge},
+    {"CompleteExportPublish", PendingEmptyText},
+    {"PreparePublishDocs", PendingEmptyText},
+    {"GetPublishHistory", PendingAcknowledge},
+    {"SavePublishHistory", PendingAcknowledge},
+    {"SetPublishHistory", PendingAcknowledge},
+    {"GetPublishItems", PendingEmptyText},
+}};
+
+} // namespace
+
+std::span<const ScriptFunction> GetScriptFunctionTable() {
+    return Table;
+}
