@@ -19,6 +19,7 @@ packages=(
   nlohmann-json3-dev
   libcurl4-openssl-dev
   libpng-dev
+  libcpp-httplib-dev
 )
 
 missing=()
