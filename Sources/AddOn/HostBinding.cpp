@@ -1,5 +1,6 @@
 #include "HostBinding.hpp"
 
+#include "KeepInMemory.hpp"
 #include "Main.hpp"
 #include "QuillmarPalette.hpp"
 

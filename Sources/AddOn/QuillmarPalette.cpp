@@ -74,7 +74,7 @@ void QuillmarPalette::CreateInstance() {
         Instance() = created;
     }
     earlier.Clear(); // destroyed outside the lock: its destructor may reach the host
-    ACAPI_KeepInMemory(true);
+    created->keepInMemory.emplace();
 }
 
 void QuillmarPalette::DestroyInstance() {
@@ -158,14 +158,36 @@ void QuillmarPalette::FailExportPlan() {
 }
 
 void QuillmarPalette::CompleteExportPublish() {
+    UInt32 run = 0;
+    {
+        std::lock_guard lock(sharedStateMutex);
+        run = publishRun;
+    }
+    CompleteExportPublish(run);
+}
+
+void QuillmarPalette::CompleteExportPublish(UInt32 run) {
     bool last = false;
     {
         // Increment and comparison in one step, so jobs ending together report the run exactly once.
         std::lock_guard lock(sharedStateMutex);
+        if (run != publishRun) return;
         ++PublishUploadCounter;
         last = PublishUploadCounter == publishSetItems.GetSize();
     }
     if (last) RunPageScript("CompleteExportPublish()");
+}
+
+void QuillmarPalette::SetPublishItemUploaded(UInt32 run, UIndex index, const GS::UniString& documentId) {
+    std::lock_guard lock(sharedStateMutex);
+    if (run != publishRun || index >= publishSetItems.GetSize()) return;
+    publishSetItems[index].documentId = documentId;
+    publishSetItems[index].uploaded = true;
+}
+
+void QuillmarPalette::SetLastIfcExportResponse(const GS::UniString& body) {
+    std::lock_guard lock(sharedStateMutex);
+    lastIfcExportResponse = body;
 }
 
 void QuillmarPalette::CompleteImportModels(const GS::Array<GS::UniString>& paths) {
@@ -209,10 +231,11 @@ void QuillmarPalette::ClearImportList() {
     importList.Clear();
 }
 
-void QuillmarPalette::StartPublishRun(GS::Array<PublishSetItem> items) {
+UInt32 QuillmarPalette::StartPublishRun(GS::Array<PublishSetItem> items) {
     std::lock_guard lock(sharedStateMutex);
     publishSetItems = std::move(items);
     PublishUploadCounter = 0;
+    return ++publishRun;
 }
 
 void QuillmarPalette::WithPublishItems(const std::function<void(GS::Array<PublishSetItem>&)>& fn) {

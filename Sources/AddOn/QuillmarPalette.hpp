@@ -1,6 +1,7 @@
 #ifndef QUILLMAR_QUILLMARPALETTE_HPP
 #define QUILLMAR_QUILLMARPALETTE_HPP
 
+#include "KeepInMemory.hpp"
 #include "Transfer/PublishSetItem.hpp"
 
 #include "Array.hpp"
@@ -12,6 +13,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 
 // The add-on's only window: a palette whose whole surface is the web application's browser item. It exists at
 // most once per process, from its first opening until the add-on file is unloaded, and owns the state shared between
@@ -52,6 +54,12 @@ public:
     void FailExportPlan();
     // Counts one finished publish upload; runs "CompleteExportPublish()" when the count reaches the number of items.
     void CompleteExportPublish();
+    // The same for a job of publish run `run`; a job of an earlier run no longer counts.
+    void CompleteExportPublish(UInt32 run);
+    // Marks item `index` of publish run `run` as uploaded as document `documentId`.
+    void SetPublishItemUploaded(UInt32 run, UIndex index, const GS::UniString& documentId);
+    // Keeps an upload's answer for the page without reporting success.
+    void SetLastIfcExportResponse(const GS::UniString& body);
     void CompleteImportModels(const GS::Array<GS::UniString>& paths);
     void InsertViewpoint(const GS::UniString& body);
 
@@ -65,8 +73,8 @@ public:
     GS::UniString GetSnapshotResponse() const;
     GS::Array<GS::UniString> GetImportList() const;
     void ClearImportList();
-    // Replaces the publish items for a new run and resets the finished-upload count.
-    void StartPublishRun(GS::Array<PublishSetItem> items);
+    // Replaces the publish items for a new run and resets the finished-upload count; returns the run's number.
+    UInt32 StartPublishRun(GS::Array<PublishSetItem> items);
     // Runs `fn` on the publish items under the lock (jobs write their own item through it too).
     void WithPublishItems(const std::function<void(GS::Array<PublishSetItem>&)>& fn);
     UInt32 GetPublishUploadCounter() const;
@@ -96,6 +104,10 @@ private:
     GS::UniString lastPlanExportResponse;
     GS::Array<PublishSetItem> publishSetItems;
     UInt32 PublishUploadCounter = 0;
+    UInt32 publishRun = 0;
+
+    // Taken once the palette is made (CreateInstance); withdrawn with the palette.
+    std::optional<KeepInMemoryRequest> keepInMemory;
 };
 
 // The palette's identity, parsed once when the add-on file is loaded.
