@@ -1,0 +1,86 @@
+#include "HostBinding.hpp"
+#include "KeepInMemory.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+// The add-on's side of the table exchange, driven by a fake host in this process. CTest runs each test in a process
+// of its own; run together, they run in this order, so the table is still undelivered where a test relies on it.
+
+namespace {
+
+API_AddOnEntryRecord record;
+std::vector<bool> keepCalls;
+void* seenToken = nullptr;
+
+GSErrCode FakeKeepInMemory(void* token, bool keep) {
+    seenToken = token;
+    keepCalls.push_back(keep);
+    return NoError;
+}
+
+TEST(HostBinding, EntryRecordHasTheLayoutWordEntryPointsAndVersion) {
+    std::memset(&record, 0xAB, sizeof record);
+    ASSERT_EQ(GetExportedFuncAddrs(&record), NoError);
+    EXPECT_EQ(record.layout, API_EntryRecordLayout);
+    EXPECT_EQ(record.apiVersion, 29000u);
+    EXPECT_NE(record.describeAddOn, nullptr);
+    EXPECT_NE(record.registerInterface, nullptr);
+    EXPECT_NE(record.initialize, nullptr);
+    EXPECT_NE(record.release, nullptr);
+    EXPECT_EQ(record.reserved0, 0u) << "the record is zeroed first";
+    EXPECT_EQ(record.reserved[71], 0u);
+}
+
+void DeliverFakeTable() {
+    API_HostFunctionTable table{};
+    table.tableSize = API_HostFunctionTableSize;
+    table.apiVersion = API_HostVersion;
+    table.keepInMemory = FakeKeepInMemory;
+    ASSERT_EQ(SetImportedFuncAddrs(&table), NoError);
+    std::memset(&table, 0, sizeof table); // the add-on keeps its own copy
+}
+
+TEST(HostBinding, BeforeTheTableEntryPointsRefuseAndHostCallsAreNotOffered) {
+    ASSERT_EQ(GetExportedFuncAddrs(&record), NoError);
+    API_EnvirParams envir;
+    EXPECT_EQ(record.describeAddOn(&envir), APIAddon_DontRegister);
+    EXPECT_TRUE(envir.addOnInfo.name.IsEmpty());
+    EXPECT_EQ(record.registerInterface(nullptr), APIERR_GENERAL);
+    EXPECT_EQ(record.initialize(nullptr), APIERR_GENERAL);
+    EXPECT_EQ(record.release(nullptr), APIERR_GENERAL);
+    EXPECT_EQ(ACAPI_KeepInMemory(true), APIERR_NOTSUPPORTED);
+}
+
+TEST(HostBinding, AfterDeliveryEmptySlotsAreNotOfferedAndFilledOnesGetTheToken) {
+    ASSERT_EQ(GetExportedFuncAddrs(&record), NoError);
+    DeliverFakeTable();
+    int token = 0;
+    // Initialisation fails at its first step (no menu-handler slot) and returns that code unchanged.
+    EXPECT_EQ(record.initialize(&token), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_MenuItem_RegisterMenu(32500, 0, 0, 0), APIERR_NOTSUPPORTED);
+    EXPECT_EQ(ACAPI_KeepInMemory(true), NoError);
+    EXPECT_EQ(seenToken, &token);
+    EXPECT_EQ(record.release(&token), NoError);
+    keepCalls.clear();
+}
+
+TEST(KeepInMemory, TheHostSwitchFollowsTheFirstAndLastRequest) {
+    DeliverFakeTable();
+    keepCalls.clear();
+    {
+        KeepInMemoryRequest palette;
+        {
+            KeepInMemoryRequest job1;
+            KeepInMemoryRequest job2;
+            EXPECT_EQ(GetKeepInMemoryRequestCount(), 3u);
+        }
+        EXPECT_EQ(keepCalls, std::vector<bool>{true}) << "jobs ending while the palette holds on change nothing";
+    }
+    EXPECT_EQ(keepCalls, (std::vector<bool>{true, false}));
+    EXPECT_EQ(GetKeepInMemoryRequestCount(), 0u);
+}
+
+} // namespace
