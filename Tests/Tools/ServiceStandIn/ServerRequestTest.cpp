@@ -1,0 +1,243 @@
+#include "ServiceClient.hpp"
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+
+using ServiceStandIn::RequestRecord;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool UnderSanitizer = true; // their allocators keep freed memory resident
+#else
+constexpr bool UnderSanitizer = false;
+#endif
+
+// Linux: restarts the peak resident size (VmHWM) from the current one.
+bool ResetPeakResident() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return bool(clear);
+}
+
+long PeakResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmHWM:")) return std::stol(line.substr(6));
+    }
+    return -1;
+}
+
+using ServiceUploadTest = ServerTest;
+
+TEST_F(ServiceUploadTest, DocumentIsStoredByteExactAndAnsweredWithItsIdAndName) {
+    const std::string content = PatternBytes(100000);
+    const Reply reply = Upload("/document?folderId=folder-7", content, "House.ifc");
+
+    ASSERT_EQ(reply.code, CURLE_OK);
+    EXPECT_EQ(reply.status, 201);
+    EXPECT_EQ(nlohmann::json::parse(reply.body), nlohmann::json::parse(R"([{"id":"doc-1","name":"House.ifc"}])"));
+    const std::vector<RequestRecord> records = server.Requests();
+    ASSERT_EQ(records.size(), 1u);
+    const RequestRecord& record = records[0];
+    EXPECT_EQ(record.method, "POST");
+    EXPECT_EQ(record.path, "/api/document");
+    EXPECT_EQ(record.query, "folderId=folder-7");
+    EXPECT_EQ(record.clientId, "Quillmar Plugin Archicad");
+    EXPECT_EQ(record.authorization, "bearer token-1");
+    EXPECT_EQ(record.partCount, 1u);
+    EXPECT_EQ(record.partName, "file");
+    EXPECT_EQ(record.partFileName, "House.ifc");
+    EXPECT_EQ(record.size, content.size());
+    EXPECT_EQ(record.status, 201);
+    EXPECT_EQ(record.storedFile.parent_path(), storage);
+    EXPECT_EQ(ReadFile(record.storedFile), content);
+}
+
+TEST_F(ServiceUploadTest, FileDataStreamedFromDiskArrivesWholeWithoutBeingHeldWhole) {
+    constexpr std::size_t Size = 20u << 20;
+    const std::string content = PatternBytes(Size, 7);
+    const std::filesystem::path file = WriteFile("big.ifc", content);
+    Call call{Url("/document?folderId=1"), "POST"};
+    call.parts.push_back(Part::FromFile(file));
+
+    const bool peakReset = ResetPeakResident();
+    const long residentBefore = PeakResidentKiB();
+
+    const Reply reply = Perform(call);
+
+    // The process's peak memory (test and server together) must not have grown by anything like the upload.
+    if (peakReset && residentBefore > 0 && !UnderSanitizer) {
+        EXPECT_LT(PeakResidentKiB() - residentBefore, 8 * 1024) << "KiB";
+    }
+    ASSERT_EQ(reply.code, CURLE_OK);
+    EXPECT_EQ(reply.status, 201);
+    const RequestRecord record = server.Requests().at(0);
+    EXPECT_EQ(record.partFileName, "big.ifc");
+    EXPECT_EQ(record.size, Size);
+    EXPECT_TRUE(ReadFile(record.storedFile) == content);
+    EXPECT_GT(server.LargestUploadChunk(), 0u);
+    EXPECT_LE(server.LargestUploadChunk(), 256u * 1024u);
+}
+
+TEST_F(ServiceUploadTest, ClientSilentForLongerThanFiveSecondsMidUploadIsNotCutOff) {
+    const std::string content = PatternBytes(200000);
+    Call call{Url("/resource"), "POST"};
+    call.parts.push_back(Part::Bytes(content, "slow.png"));
+    call.parts.back().pauseHalfway = std::chrono::milliseconds(6500);
+
+    const Reply reply = Perform(call);
+
+    EXPECT_EQ(reply.code, CURLE_OK);
+    EXPECT_EQ(reply.status, 201);
+    EXPECT_GE(reply.elapsed, std::chrono::milliseconds(6500));
+    EXPECT_TRUE(ReadFile(server.Requests().at(0).storedFile) == content);
+}
+
+TEST_F(ServiceUploadTest, ClientFileNamesNeverLeaveTheStorageFolder) {
+    for (const std::string name : {"../../x", "/tmp/absolute.ifc", "..\\..\\y.png", "sub/dir/z"}) {
+        server.ClearRequests();
+        ASSERT_EQ(Upload("/document?folderId=1", "data", name).status, 201) << name;
+        const RequestRecord record = server.Requests().at(0);
+        EXPECT_EQ(record.storedFile.parent_path(), storage) << name;
+        EXPECT_EQ(record.storedFile.filename().string().find(".."), std::string::npos) << name;
+        EXPECT_EQ(ReadFile(record.storedFile), "data") << name;
+    }
+    EXPECT_FALSE(std::filesystem::exists(root.parent_path() / "x"));
+    EXPECT_FALSE(std::filesystem::exists(root / "x"));
+}
+
+TEST_F(ServiceUploadTest, DocumentAnswerEscapesTheFileNameAsJson) {
+    const Reply reply = Upload("/document?folderId=1", "data", "plan \\ 1 ' <\xC3\xA9>.pdf");
+
+    ASSERT_EQ(reply.status, 201);
+    const nlohmann::json answer = nlohmann::json::parse(reply.body);
+    EXPECT_EQ(answer.at(0).at("name"), server.Requests().at(0).partFileName);
+    EXPECT_EQ(answer.at(0).at("name"), "plan \\ 1 ' <\xC3\xA9>.pdf");
+}
+
+TEST_F(ServiceUploadTest, FolderIdIsRecordedExactlyAsSent) {
+    ASSERT_EQ(Upload("/document?folderId=a&b=c", "data").status, 201);
+    EXPECT_EQ(server.Requests().at(0).query, "folderId=a&b=c");
+}
+
+TEST_F(ServiceUploadTest, ResourceUploadAnswersTheImageIdAndServesItBack) {
+    const std::string image = PatternBytes(5000, 3);
+    ASSERT_EQ(Upload("/document?folderId=1", "first").status, 201);
+
+    const Reply uploaded = Upload("/resource", image, "snapshot.png");
+    const Reply downloaded = Perform(Call{Url("/resource/" + uploaded.body)});
+
+    EXPECT_EQ(uploaded.status, 201);
+    EXPECT_EQ(uploaded.body, "img-2");
+    EXPECT_EQ(server.Requests().at(1).storedFile.extension(), ".png");
+    EXPECT_EQ(downloaded.status, 200);
+    EXPECT_TRUE(downloaded.body == image);
+}
+
+TEST_F(ServiceUploadTest, FormsOtherThanOnePartNamedFileAreRefusedAndNotKept) {
+    Call otherName{Url("/resource"), "POST"};
+    otherName.parts.push_back(Part::Bytes("data", "a.png", "image"));
+    Call twoParts{Url("/resource"), "POST"};
+    twoParts.parts.push_back(Part::Bytes("data", "a.png"));
+    twoParts.parts.push_back(Part::Bytes("more", "b.png"));
+    Call notMultipart{Url("/resource"), "POST"};
+    notMultipart.rawBody = "data";
+
+    EXPECT_EQ(Perform(otherName).status, 400);
+    EXPECT_EQ(Perform(twoParts).status, 400);
+    EXPECT_EQ(Perform(notMultipart).status, 400);
+    EXPECT_EQ(Upload("/document", "data").status, 400); // no folderId
+
+    const std::vector<RequestRecord> records = server.Requests();
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[0].partName, "image");
+    EXPECT_EQ(records[1].partCount, 2u);
+    EXPECT_EQ(records[1].size, 4u);
+    for (const RequestRecord& record : records)
+        EXPECT_TRUE(record.storedFile.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(storage));
+}
+
+using ServiceHeaderTest = ServerTest;
+
+TEST_F(ServiceHeaderTest, MissingOrWrongClientIdIsRefusedWith400AndRecorded) {
+    Call missing{Url("/document?folderId=1"), "POST"};
+    missing.clientId.reset();
+    missing.parts.push_back(Part::Bytes("data", "a.ifc"));
+    Call wrong = missing;
+    wrong.clientId = "Quillmar Plugin Revit";
+    Call download{Url("/resource/r1")};
+    download.clientId = "quillmar plugin archicad";
+    server.AddResource("r1", "bytes");
+
+    EXPECT_EQ(Perform(missing).status, 400);
+    EXPECT_EQ(Perform(wrong).status, 400);
+    EXPECT_EQ(Perform(download).status, 400);
+
+    const std::vector<RequestRecord> records = server.Requests();
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_FALSE(records[0].clientId.has_value());
+    EXPECT_EQ(records[1].clientId, "Quillmar Plugin Revit");
+    EXPECT_EQ(records[0].size, 4u); // read, though not kept
+    EXPECT_TRUE(std::filesystem::is_empty(storage));
+}
+
+TEST_F(ServiceHeaderTest, AuthorizationWithoutBearerIsRefusedWith401) {
+    for (const std::optional<std::string>& authorization :
+         {std::optional<std::string>(), std::optional<std::string>("token-1"),
+          std::optional<std::string>("Bearer token-1"), std::optional<std::string>("bearer "),
+          std::optional<std::string>("bearertoken")}) {
+        Call call{Url("/resource"), "POST"};
+        call.authorization = authorization;
+        call.parts.push_back(Part::Bytes("data", "a.png"));
+        EXPECT_EQ(Perform(call).status, 401) << authorization.value_or("(none)");
+    }
+    EXPECT_EQ(server.RequestCount(), 5u);
+    EXPECT_FALSE(server.Requests().at(0).authorization.has_value());
+}
+
+using ServiceDownloadTest = ServerTest;
+
+TEST_F(ServiceDownloadTest, ServesRegisteredBytesAndFilesAndRefusesUnknownIds) {
+    const std::string bytes = PatternBytes(300000, 5);
+    server.AddResource("model-a", bytes);
+    server.AddResourceFile("model-b", WriteFile("b.ifc", "from disk"));
+
+    const Reply a = Perform(Call{Url("/resource/model-a")});
+    const Reply b = Perform(Call{Url("/resource/model-b")});
+    const Reply unknown = Perform(Call{Url("/resource/model-c")});
+    const Reply noId = Perform(Call{Url("/resource/")});
+    const Reply elsewhere = Perform(Call{Url("/projects")});
+
+    EXPECT_EQ(a.status, 200);
+    EXPECT_TRUE(a.body == bytes);
+    EXPECT_EQ(b.status, 200);
+    EXPECT_EQ(b.body, "from disk");
+    EXPECT_EQ(unknown.status, 404);
+    EXPECT_EQ(noId.status, 404);
+    EXPECT_EQ(elsewhere.status, 404);
+    EXPECT_EQ(server.RequestCount(), 5u);
+    EXPECT_EQ(server.Requests().at(4).path, "/api/projects");
+}
+
+TEST(ServiceRecordFormat, DescribesOneRequestOnOneLine) {
+    RequestRecord record;
+    record.method = "POST";
+    record.path = "/api/document";
+    record.query = "folderId=1";
+    record.partCount = 1;
+    record.partName = "file";
+    record.partFileName = "a\nb.ifc";
+    record.size = 12;
+    record.storedFile = "/store/upload-3.ifc";
+    record.status = 201;
+    record.fault = ServiceStandIn::FaultKind::Slow;
+
+    EXPECT_EQ(ServiceStandIn::FormatRecord(record),
+              "POST /api/document?folderId=1 -> 201 part=file file=\"a?b.ifc\" size=12 stored=upload-3.ifc fault=slow");
+}
+
+} // namespace

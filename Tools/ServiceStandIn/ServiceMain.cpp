@@ -1,0 +1,146 @@
+// quillmar-service: the local stand-in of the cloud service, with the web page under /app/.
+// Prints one line per request to stdout; stops on SIGINT or SIGTERM.
+
+#include "Server.hpp"
+
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <pthread.h>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#ifndef QUILLMAR_WEBAPP_DIR
+#define QUILLMAR_WEBAPP_DIR ""
+#endif
+
+namespace {
+
+struct Options {
+    std::string host = "127.0.0.1";
+    int port = 18480;
+    std::filesystem::path storage;
+    std::filesystem::path webApp = QUILLMAR_WEBAPP_DIR;
+    std::vector<std::pair<std::string, std::filesystem::path>> resources;
+};
+
+void PrintUsage(std::FILE* to) {
+    std::fputs("usage: quillmar-service [--listen HOST:PORT | --listen PORT] [--storage DIR] [--webapp DIR]\n"
+               "                        [--resource ID=FILE]...\n"
+               "  --listen    address to serve on (default 127.0.0.1:18480; port 0 picks a free one)\n"
+               "  --storage   folder for uploads (default: a new folder in the temporary folder)\n"
+               "  --webapp    folder served under /app/ (default: the project's Tools/WebApp)\n"
+               "  --resource  makes GET /api/resource/ID answer the file's content\n",
+               to);
+}
+
+bool ParsePort(const std::string& text, int& port) {
+    int value = -1;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535) return false;
+    port = value;
+    return true;
+}
+
+bool ParseListen(const std::string& text, Options& options) {
+    const std::size_t colon = text.rfind(':');
+    if (colon == std::string::npos) return ParsePort(text, options.port);
+    if (colon == 0) return false;
+    options.host = text.substr(0, colon);
+    return ParsePort(text.substr(colon + 1), options.port);
+}
+
+// Returns false (after saying why) when the command line is not understood.
+bool ParseOptions(int argc, char** argv, Options& options, bool& helpOnly) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
+            helpOnly = true;
+            return true;
+        }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "quillmar-service: %s needs a value\n", option.c_str());
+            return false;
+        }
+        const std::string value = argv[++i];
+        bool understood = true;
+        if (option == "--listen") {
+            understood = ParseListen(value, options);
+        } else if (option == "--storage") {
+            options.storage = value;
+        } else if (option == "--webapp") {
+            options.webApp = value;
+        } else if (option == "--resource") {
+            const std::size_t equals = value.find('=');
+            understood = equals != std::string::npos && equals > 0;
+            if (understood) options.resources.emplace_back(value.substr(0, equals), value.substr(equals + 1));
+        } else {
+            understood = false;
+        }
+        if (!understood) {
+            std::fprintf(stderr, "quillmar-service: cannot use %s %s\n", option.c_str(), value.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+void PrintLine(const std::string& line) {
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    bool helpOnly = false;
+    if (!ParseOptions(argc, argv, options, helpOnly)) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    if (helpOnly) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    if (options.storage.empty())
+        options.storage = std::filesystem::temp_directory_path() / ("quillmar-service-" + std::to_string(::getpid()));
+
+    // Blocked before the server's threads exist, so that they inherit the mask and only sigwait below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    ServiceStandIn::Server server(options.storage);
+    std::error_code error;
+    const bool hasWebApp = !options.webApp.empty() && std::filesystem::is_directory(options.webApp, error);
+    if (hasWebApp)
+        server.ServeFolder("/app", options.webApp);
+    else
+        std::fprintf(stderr, "quillmar-service: no web page folder at \"%s\"; /app/ is not served\n",
+                     options.webApp.string().c_str());
+    for (const auto& [id, file] : options.resources)
+        server.AddResourceFile(id, file);
+    server.SetLogSink(PrintLine);
+
+    if (!server.Start(options.host, options.port)) {
+        std::fprintf(stderr, "quillmar-service: cannot serve on %s:%d with storage \"%s\"\n", options.host.c_str(),
+                     options.port, options.storage.string().c_str());
+        return 1;
+    }
+    PrintLine("quillmar-service listening on http://" + options.host + ":" + std::to_string(server.Port()) +
+              " api=" + server.BaseUrl() + " storage=" + options.storage.string());
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    server.Stop();
+    PrintLine(std::string("quillmar-service stopped on ") + (received == SIGINT ? "SIGINT" : "SIGTERM"));
+    return 0;
+}
