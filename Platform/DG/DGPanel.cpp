@@ -10,9 +10,10 @@ namespace DG {
 namespace {
 
 UIBackEnd& BackEnd() {
-    static UIBackEnd fallback;
+    // Never destroyed: panels may outlive static destruction (an add-on unloaded at process exit).
+    static UIBackEnd* const fallback = new UIBackEnd;
     UIBackEnd* installed = GetUIBackEnd();
-    return installed != nullptr ? *installed : fallback;
+    return installed != nullptr ? *installed : *fallback;
 }
 
 } // namespace

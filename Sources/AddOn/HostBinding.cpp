@@ -71,6 +71,8 @@ struct ModuleLifetime {
     }
 
     ~ModuleLifetime() {
+        // The host's token is gone by now (or going): the palette's request is not withdrawn through it.
+        StopKeepInMemoryRequests();
         QuillmarPalette::DestroyInstance();
         RSRemoveModuleImageCache(resourceModule);
         RS::ResModuleClosed(resourceModule);

@@ -1,0 +1,375 @@
+#include "HostServices.hpp"
+
+#include "MenuText.hpp"
+#include "ScriptValues.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <mutex>
+
+namespace HostSim {
+
+namespace {
+
+constexpr std::array<std::pair<API_HostSlot, const char*>, static_cast<std::size_t>(API_HostSlot::Count)> SlotNames{{
+    {API_HostSlot::Command, "command"},
+    {API_HostSlot::KeepInMemory, "keepInMemory"},
+    {API_HostSlot::InstallMenuHandler, "installMenuHandler"},
+    {API_HostSlot::RegisterMenu, "registerMenu"},
+    {API_HostSlot::RegisterModelessPalette, "registerModelessPalette"},
+    {API_HostSlot::CatchSelectionChange, "catchSelectionChange"},
+    {API_HostSlot::CatchProjectEvent, "catchProjectEvent"},
+    {API_HostSlot::GetMenuItemFlags, "getMenuItemFlags"},
+    {API_HostSlot::SetMenuItemFlags, "setMenuItemFlags"},
+    {API_HostSlot::GetApplicationInfo, "getApplicationInfo"},
+    {API_HostSlot::GetProjectInfo, "getProjectInfo"},
+    {API_HostSlot::GetSpecialFolder, "getSpecialFolder"},
+    {API_HostSlot::GetElementList, "getElementList"},
+    {API_HostSlot::GetElementHeader, "getElementHeader"},
+    {API_HostSlot::GetElement3DBounds, "getElement3DBounds"},
+    {API_HostSlot::GetOwnToken, "getOwnToken"},
+}};
+
+// The table's functions find the host through this; guarded so that a call from a worker thread during the host's
+// shutdown sees either the whole host or none.
+std::mutex activeMutex;
+HostServices* active = nullptr;
+
+} // namespace
+
+const char* GetSlotName(API_HostSlot slot) noexcept {
+    for (const auto& [s, name] : SlotNames)
+        if (s == slot) return name;
+    return "?";
+}
+
+std::optional<API_HostSlot> FindSlot(const std::string& name) {
+    for (const auto& [slot, slotName] : SlotNames)
+        if (name == slotName) return slot;
+    return std::nullopt;
+}
+
+bool IsFailableOperation(const std::string& name) {
+    if (FindSlot(name)) return true;
+    return name.size() == 4 && std::all_of(name.begin(), name.end(), [](char ch) { return ch >= 0x20 && ch <= 0x7E; });
+}
+
+struct HostServices::Operations {
+    // The services a call may use, or nullptr with *refusal set. `failName` is what the scenario names to make the
+    // call fail.
+    static HostServices* Enter(void* token, API_HostSlot slot, const std::string& failName, GSErrCode* refusal) {
+        *refusal = APIERR_GENERAL;
+        std::shared_ptr<Transcript> report;
+        std::string problem;
+        {
+            const std::lock_guard lock(activeMutex);
+            HostServices* host = active;
+            if (host == nullptr) return nullptr; // no host is running: nobody to tell
+            if (!host->mainThread->IsCurrent()) {
+                report = host->transcript;
+                problem = " was called outside the main thread";
+            } else if (host->tokenPhase == TokenPhase::Revoked) {
+                report = host->transcript;
+                problem = " was called after the add-on was released";
+            } else if (token != host->GetHostToken() &&
+                       !(token == nullptr && host->tokenPhase == TokenPhase::NotIssued)) {
+                report = host->transcript;
+                problem = " was called with a token that is not the host's";
+            } else if (host->state.failing.contains(failName)) {
+                host->transcript->Write(Line{{"failed", failName}});
+                return nullptr;
+            } else {
+                return host;
+            }
+        }
+        report->Error(std::string(GetSlotName(slot)) + problem);
+        return nullptr;
+    }
+
+    static HostServices* Enter(void* token, API_HostSlot slot, GSErrCode* refusal) {
+        return Enter(token, slot, GetSlotName(slot), refusal);
+    }
+
+    static GSErrCode Command(void* token, UInt32 code, void* arg1, void* arg2, void* arg3, void* arg4) {
+        GSErrCode refusal = NoError;
+        const std::string codeText = ToUtf8(API_FourCharCodeToText(code));
+        HostServices* host = Enter(token, API_HostSlot::Command, GetSlotName(API_HostSlot::Command), &refusal);
+        if (host == nullptr) return refusal;
+        if (host->state.failing.contains(codeText)) {
+            host->transcript->Write(Line{{"failed", codeText}});
+            return APIERR_GENERAL;
+        }
+        if (const auto it = host->commands.find(code); it != host->commands.end())
+            return it->second(arg1, arg2, arg3, arg4);
+        host->state.unknownCommands.push_back(code);
+        host->transcript->Write(Line{{"command", codeText}, {"supported", false}});
+        return APIERR_NOTSUPPORTED;
+    }
+
+    static GSErrCode KeepInMemory(void* token, bool keep) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::KeepInMemory, &refusal);
+        if (host == nullptr) return refusal;
+        Int32& count = host->state.keepInMemoryCount;
+        count = keep ? count + 1 : std::max(count - 1, 0);
+        return NoError;
+    }
+
+    static GSErrCode InstallMenuHandler(void* token, Int32 menuResID, APIMenuCommandProc* handler) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::InstallMenuHandler, &refusal);
+        if (host == nullptr) return refusal;
+        if (handler == nullptr) {
+            host->state.menuHandlers.erase(menuResID);
+        } else {
+            host->state.menuHandlers[menuResID] = handler;
+        }
+        return NoError;
+    }
+
+    static GSErrCode RegisterMenu(void* token, Int32 menuStrResID, Int32 promptStrResID, API_MenuCodeID menuPosCode,
+                                  GSFlags menuFlags) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::RegisterMenu, &refusal);
+        if (host == nullptr) return refusal;
+        if (!host->registeringInterface) {
+            host->transcript->Error("registerMenu is only allowed while the add-on registers its interface");
+            return APIERR_GENERAL;
+        }
+        GS::Array<GS::UniString> strings;
+        if (!RS::GetStringList(&strings, menuStrResID, host->resources) || strings.GetSize() < 2) {
+            host->transcript->Error("registerMenu: the module has no string list " + std::to_string(menuStrResID) +
+                                    " with a title and an item");
+            return APIERR_GENERAL;
+        }
+        RegisteredMenu menu;
+        menu.menuResID = menuStrResID;
+        menu.promptResID = promptStrResID;
+        menu.position = menuPosCode;
+        menu.flags = menuFlags;
+        menu.title = ToUtf8(strings[0]);
+        Line items = Line::array();
+        for (UIndex i = 1; i < strings.GetSize(); ++i) {
+            const MenuItemText parsed = ParseMenuItemText(ToUtf8(strings[i]));
+            menu.items.push_back(MenuItemState{parsed.text, parsed.controls, parsed.icon, 0});
+            Line item{{"text", parsed.text}};
+            if (parsed.icon) item["icon"] = *parsed.icon;
+            items.push_back(std::move(item));
+        }
+        std::erase_if(host->state.menus, [&](const RegisteredMenu& m) { return m.menuResID == menuStrResID; });
+        host->state.menus.push_back(std::move(menu));
+        host->transcript->Write(
+            Line{{"menuRegistered", Line{{"id", menuStrResID}, {"title", ToUtf8(strings[0])}, {"items", items}}}});
+        return NoError;
+    }
+
+    static GSErrCode RegisterModelessPalette(void* token, const API_PaletteRegistration* registration) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::RegisterModelessPalette, &refusal);
+        if (host == nullptr) return refusal;
+        if (registration == nullptr || registration->callback == nullptr) {
+            host->transcript->Error("registerModelessPalette: no registration record or no callback");
+            return APIERR_GENERAL;
+        }
+        std::erase_if(host->state.palettes,
+                      [&](const API_PaletteRegistration& p) { return p.paletteGuid == registration->paletteGuid; });
+        host->state.palettes.push_back(*registration);
+        host->transcript->Write(Line{
+            {"paletteRegistered", Line{{"referenceID", registration->referenceID},
+                                       {"enableFlags", registration->enableFlags},
+                                       {"guid", ToUtf8(APIGuid2GSGuid(registration->paletteGuid).ToUniString())}}}});
+        return NoError;
+    }
+
+    static GSErrCode CatchSelectionChange(void* token, APISelectionChangeHandlerProc* handler) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::CatchSelectionChange, &refusal);
+        if (host == nullptr) return refusal;
+        host->state.selectionHandler = handler;
+        return NoError;
+    }
+
+    static GSErrCode CatchProjectEvent(void* token, GSFlags eventMask, APIProjectEventHandlerProc* handler) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::CatchProjectEvent, &refusal);
+        if (host == nullptr) return refusal;
+        const bool unsubscribe = handler == nullptr || eventMask == 0;
+        host->state.projectEventHandler = unsubscribe ? nullptr : handler;
+        host->state.projectEventMask = unsubscribe ? 0 : eventMask;
+        return NoError;
+    }
+
+    static GSErrCode GetMenuItemFlags(void* token, const API_MenuItemRef* item, GSFlags* itemFlags) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetMenuItemFlags, &refusal);
+        if (host == nullptr) return refusal;
+        if (item == nullptr || itemFlags == nullptr) return APIERR_GENERAL;
+        const MenuItemState* state = host->FindMenuItem(item->menuResID, item->itemIndex);
+        if (state == nullptr) return APIERR_GENERAL;
+        *itemFlags = state->flags;
+        return NoError;
+    }
+
+    static GSErrCode SetMenuItemFlags(void* token, const API_MenuItemRef* item, GSFlags itemFlags) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::SetMenuItemFlags, &refusal);
+        if (host == nullptr) return refusal;
+        if (item == nullptr) return APIERR_GENERAL;
+        MenuItemState* state = host->FindMenuItem(item->menuResID, item->itemIndex);
+        if (state == nullptr) return APIERR_GENERAL;
+        const bool wasChecked = (state->flags & API_MenuItemChecked) != 0;
+        const bool checked = (itemFlags & API_MenuItemChecked) != 0;
+        state->flags = itemFlags;
+        if (checked != wasChecked) host->transcript->Write(Line{{"menu", state->text}, {"checked", checked}});
+        return NoError;
+    }
+
+    static GSErrCode GetApplicationInfo(void* token, API_ServerApplicationInfo* info) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetApplicationInfo, &refusal);
+        if (host == nullptr) return refusal;
+        if (info == nullptr) return APIERR_GENERAL;
+        info->language = ToUniString(host->state.language);
+        return NoError;
+    }
+
+    static GSErrCode GetProjectInfo(void* token, API_ProjectInfo* info) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetProjectInfo, &refusal);
+        if (host == nullptr) return refusal;
+        if (info == nullptr) return APIERR_GENERAL;
+        const std::optional<std::string>& name = host->state.project.name;
+        info->untitled = !name.has_value();
+        info->projectName = name ? ToUniString(*name) : GS::UniString();
+        return NoError;
+    }
+
+    static GSErrCode GetSpecialFolder(void* token, API_SpecFolderID folder, IO::Location* location) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetSpecialFolder, &refusal);
+        if (host == nullptr) return refusal;
+        if (location == nullptr) return APIERR_GENERAL;
+        switch (folder) {
+        case API_UserDataFolderID:
+            *location = host->state.userDataFolder;
+            return NoError;
+        case API_ExchangeFolderID:
+            *location = host->state.exchangeFolder;
+            return NoError;
+        default:
+            host->transcript->Error("getSpecialFolder: folder " + std::to_string(folder) + " is not simulated");
+            return APIERR_GENERAL;
+        }
+    }
+
+    static GSErrCode GetElementList(void* token, API_ElemTypeID typeID, const API_Guid* classification,
+                                    GSFlags /*filterFlags*/, const API_Guid* /*renovationFilter*/,
+                                    GS::Array<API_Guid>* elements) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetElementList, &refusal);
+        if (host == nullptr) return refusal;
+        if (elements == nullptr) return APIERR_GENERAL;
+        elements->Clear();
+        // The simulated elements carry no classification, so a classification filter leaves none.
+        if (classification != nullptr && !(*classification == APINULLGuid)) return NoError;
+        for (const ProjectElement& element : host->state.project.elements)
+            if (typeID == API_AnyElemTypeID || element.typeID == typeID) elements->Push(element.guid);
+        return NoError;
+    }
+
+    static GSErrCode GetElementHeader(void* token, API_Elem_Head* head) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetElementHeader, &refusal);
+        if (host == nullptr) return refusal;
+        if (head == nullptr) return APIERR_GENERAL;
+        const ProjectElement* element = host->state.project.FindElement(head->guid);
+        if (element == nullptr) return APIERR_GENERAL;
+        head->typeID = element->typeID;
+        return NoError;
+    }
+
+    static GSErrCode GetElement3DBounds(void* token, const API_Elem_Head* head, API_Box3D* bounds) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetElement3DBounds, &refusal);
+        if (host == nullptr) return refusal;
+        if (head == nullptr || bounds == nullptr) return APIERR_GENERAL;
+        const ProjectElement* element = host->state.project.FindElement(head->guid);
+        if (element == nullptr || !element->bounds) return APIERR_GENERAL;
+        *bounds = *element->bounds;
+        return NoError;
+    }
+
+    static GSErrCode GetOwnToken(void* token, void* registrationValue, API_Guid* ownToken) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetOwnToken, &refusal);
+        if (host == nullptr) return refusal;
+        if (ownToken == nullptr || registrationValue != host->GetRegistrationValue()) return APIERR_GENERAL;
+        *ownToken = host->state.ownToken;
+        return NoError;
+    }
+};
+
+HostServices::HostServices(std::shared_ptr<Transcript> transcriptPtr, std::shared_ptr<MainThread> mainThreadPtr)
+    : transcript(std::move(transcriptPtr)), mainThread(std::move(mainThreadPtr)) {}
+
+HostServices::~HostServices() {
+    Deactivate();
+}
+
+bool HostServices::Activate() {
+    const std::lock_guard lock(activeMutex);
+    if (active != nullptr && active != this) return false;
+    active = this;
+    return true;
+}
+
+void HostServices::Deactivate() {
+    const std::lock_guard lock(activeMutex);
+    if (active == this) active = nullptr;
+}
+
+API_HostFunctionTable HostServices::MakeTable(const std::set<API_HostSlot>& withheld) {
+    API_HostFunctionTable table{};
+    table.tableSize = static_cast<UInt32>(API_HostFunctionTableSize);
+    table.apiVersion = API_HostVersion;
+    const auto offer = [&withheld](API_HostSlot slot, auto*& field, auto* function) {
+        field = withheld.contains(slot) ? nullptr : function;
+    };
+    offer(API_HostSlot::Command, table.command, &Operations::Command);
+    offer(API_HostSlot::KeepInMemory, table.keepInMemory, &Operations::KeepInMemory);
+    offer(API_HostSlot::InstallMenuHandler, table.installMenuHandler, &Operations::InstallMenuHandler);
+    offer(API_HostSlot::RegisterMenu, table.registerMenu, &Operations::RegisterMenu);
+    offer(API_HostSlot::RegisterModelessPalette, table.registerModelessPalette, &Operations::RegisterModelessPalette);
+    offer(API_HostSlot::CatchSelectionChange, table.catchSelectionChange, &Operations::CatchSelectionChange);
+    offer(API_HostSlot::CatchProjectEvent, table.catchProjectEvent, &Operations::CatchProjectEvent);
+    offer(API_HostSlot::GetMenuItemFlags, table.getMenuItemFlags, &Operations::GetMenuItemFlags);
+    offer(API_HostSlot::SetMenuItemFlags, table.setMenuItemFlags, &Operations::SetMenuItemFlags);
+    offer(API_HostSlot::GetApplicationInfo, table.getApplicationInfo, &Operations::GetApplicationInfo);
+    offer(API_HostSlot::GetProjectInfo, table.getProjectInfo, &Operations::GetProjectInfo);
+    offer(API_HostSlot::GetSpecialFolder, table.getSpecialFolder, &Operations::GetSpecialFolder);
+    offer(API_HostSlot::GetElementList, table.getElementList, &Operations::GetElementList);
+    offer(API_HostSlot::GetElementHeader, table.getElementHeader, &Operations::GetElementHeader);
+    offer(API_HostSlot::GetElement3DBounds, table.getElement3DBounds, &Operations::GetElement3DBounds);
+    offer(API_HostSlot::GetOwnToken, table.getOwnToken, &Operations::GetOwnToken);
+    return table;
+}
+
+void HostServices::RegisterCommand(UInt32 code, CommandHandler handler) {
+    if (handler) {
+        commands[code] = std::move(handler);
+    } else {
+        commands.erase(code);
+    }
+}
+
+MenuItemState* HostServices::FindMenuItem(Int32 menuResID, Int32 itemIndex) {
+    for (RegisteredMenu& menu : state.menus) {
+        if (menu.menuResID != menuResID) continue;
+        if (itemIndex < 1 || static_cast<std::size_t>(itemIndex) > menu.items.size()) return nullptr;
+        return &menu.items[static_cast<std::size_t>(itemIndex - 1)];
+    }
+    return nullptr;
+}
+
+} // namespace HostSim

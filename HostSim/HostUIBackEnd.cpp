@@ -1,0 +1,108 @@
+#include "HostUIBackEnd.hpp"
+
+#include "HeadlessPage.hpp"
+#include "ScriptValues.hpp"
+
+namespace HostSim {
+
+HostUIBackEnd::HostUIBackEnd(PageServices pageServices) : services(std::move(pageServices)) {
+    pageFactory = [](DG::BrowserBase&, const PageServices& s) { return std::make_unique<HeadlessPage>(s); };
+}
+
+HostUIBackEnd::~HostUIBackEnd() = default;
+
+void HostUIBackEnd::SetPageFactory(PageFactory factory) {
+    pageFactory = std::move(factory);
+}
+
+void HostUIBackEnd::AddAlertAnswer(Int32 button) {
+    alertAnswers.push_back(button);
+}
+
+void HostUIBackEnd::AddDialogAnswer(DG::ModalDialog::ModalResponse response) {
+    dialogAnswers.push_back(response);
+}
+
+void HostUIBackEnd::AddFileAnswer(std::string path) {
+    fileAnswers.push_back(std::move(path));
+}
+
+std::optional<std::string> HostUIBackEnd::TakeFileAnswer() {
+    if (fileAnswers.empty()) return std::nullopt;
+    std::string answer = std::move(fileAnswers.front());
+    fileAnswers.pop_front();
+    return answer;
+}
+
+void HostUIBackEnd::PanelCreated(DG::Panel& panel) {
+    // Called from the panel's base constructor: only what DG::Panel itself knows is there yet.
+    PanelInfo info{panel.GetResourceId(), ToUtf8(panel.GetTitle())};
+    services.transcript->Write(Line{{"panel", "created"}, {"id", info.resourceId}, {"title", info.title}});
+    panels[&panel] = std::move(info);
+}
+
+void HostUIBackEnd::PanelDestroyed(DG::Panel& panel) {
+    const auto it = panels.find(&panel);
+    if (it == panels.end()) return; // made before this back end was installed
+    services.transcript->Write(
+        Line{{"panel", "destroyed"}, {"id", it->second.resourceId}, {"title", it->second.title}});
+    panels.erase(it);
+    if (openPalette == &panel) openPalette = nullptr;
+}
+
+void HostUIBackEnd::VisibilityChanged(DG::ModelessBase& panel, bool visible, Int32 position) {
+    Line line{{"palette", visible ? "shown" : "hidden"}, {"title", ToUtf8(panel.GetTitle())}};
+    if (visible) line["position"] = position;
+    services.transcript->Write(std::move(line));
+    auto* palette = dynamic_cast<DG::Palette*>(&panel);
+    if (visible && palette != nullptr) {
+        openPalette = palette;
+    } else if (!visible && openPalette == palette) {
+        openPalette = nullptr;
+    }
+}
+
+void HostUIBackEnd::ItemsEnabledChanged(DG::Panel& panel, bool enabled) {
+    services.transcript->Write(Line{{"items", enabled ? "enabled" : "disabled"}, {"title", ToUtf8(panel.GetTitle())}});
+}
+
+std::unique_ptr<DG::BrowserPage> HostUIBackEnd::CreateBrowserPage(DG::BrowserBase& browser) {
+    return pageFactory ? pageFactory(browser, services) : nullptr;
+}
+
+short HostUIBackEnd::ShowAlert(DG::AlertKind, const GS::UniString& largeText, const GS::UniString& smallText,
+                               const GS::UniString& button1, const GS::UniString& button2,
+                               const GS::UniString& button3) {
+    Line buttons = Line::array();
+    for (const GS::UniString* button : {&button1, &button2, &button3})
+        if (!button->IsEmpty()) buttons.push_back(ToUtf8(*button));
+
+    Int32 answer = 1;
+    if (!alertAnswers.empty()) {
+        answer = alertAnswers.front();
+        alertAnswers.pop_front();
+        if (answer < 1 || static_cast<std::size_t>(answer) > buttons.size()) {
+            services.transcript->Error("answer: the alert has no button " + std::to_string(answer) +
+                                       "; it was closed with button 1");
+            answer = 1;
+        }
+    }
+    services.transcript->Write(
+        Line{{"alert", Line{{"large", ToUtf8(largeText)}, {"small", ToUtf8(smallText)}, {"buttons", buttons}}},
+             {"answer", answer}});
+    return static_cast<short>(answer);
+}
+
+void HostUIBackEnd::RunModalDialog(DG::ModalDialog& dialog) {
+    DG::ModalDialog::ModalResponse response = DG::ModalDialog::Cancel;
+    if (!dialogAnswers.empty()) {
+        response = dialogAnswers.front();
+        dialogAnswers.pop_front();
+    }
+    services.transcript->Write(
+        Line{{"dialog", Line{{"id", dialog.GetResourceId()}, {"title", ToUtf8(dialog.GetTitle())}}},
+             {"answer", response == DG::ModalDialog::Accept ? "accept" : "cancel"}});
+    dialog.PostCloseRequest(response);
+}
+
+} // namespace HostSim

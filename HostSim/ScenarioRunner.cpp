@@ -1,0 +1,324 @@
+#include "ScenarioRunner.hpp"
+
+#include "ScriptValues.hpp"
+
+#include "DGBrowser.hpp"
+#include "GSException.hpp"
+
+#include <poll.h>
+
+#include <array>
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+
+namespace HostSim {
+
+namespace {
+
+// Why a line cannot be played; becomes its error line.
+class LineError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+constexpr std::array<const char*, 9> LineKinds{"menu", "palette", "call", "event", "wait",
+                                               "host", "answer",  "ui",   "quit"};
+
+// Keys that may stand beside a line's kind.
+bool IsCompanion(const std::string& kind, const std::string& key) {
+    if (kind == "menu") return key == "item";
+    if (kind == "call") return key == "arg" || key == "object";
+    if (kind == "wait") return key == "timeout";
+    if (kind == "ui") return key == "dx" || key == "dy";
+    return false;
+}
+
+std::string Quoted(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+Int32 GetInt32(const Line& value, const std::string& what) {
+    if (!value.is_number_integer() || value.get<std::int64_t>() < std::numeric_limits<Int32>::min() ||
+        value.get<std::int64_t>() > std::numeric_limits<Int32>::max())
+        throw LineError(what + " must be a 32-bit integer");
+    return value.get<Int32>();
+}
+
+Int32 GetInt32(const Line& line, const char* key, Int32 fallback, const std::string& kind) {
+    const auto it = line.find(key);
+    return it == line.end() ? fallback : GetInt32(*it, kind + ": " + Quoted(key));
+}
+
+std::string GetString(const Line& value, const std::string& what) {
+    if (!value.is_string()) throw LineError(what + " must be a string");
+    return value.get<std::string>();
+}
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    const auto last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+bool WaitReadable(int fd, int timeoutMs) {
+    pollfd entry{fd, POLLIN, 0};
+    return poll(&entry, 1, timeoutMs) != 0; // an error counts as ready: the read then reports it
+}
+
+} // namespace
+
+ScenarioRunner::ScenarioRunner(Host& runHost) : host(runHost) {}
+
+void ScenarioRunner::Run(std::istream& input, int readyFd) {
+    std::string text;
+    while (!quit) {
+        if (readyFd >= 0) {
+            while (input.rdbuf()->in_avail() <= 0 && !WaitReadable(readyFd, 50))
+                host.Pump();
+        }
+        if (!std::getline(input, text)) break;
+        RunLine(text);
+    }
+    if (!quit) {
+        host.Quit(true);
+        quit = true;
+    }
+}
+
+bool ScenarioRunner::RunLine(const std::string& text) {
+    if (quit) return false;
+    host.Pump();
+    const std::string trimmed = Trim(text);
+    if (trimmed.empty() || trimmed.front() == '#') return true;
+
+    Transcript& transcript = host.GetTranscript();
+    const Line line = Line::parse(trimmed, nullptr, false);
+    if (line.is_discarded()) {
+        transcript.Error("not a JSON line: " + trimmed);
+        return true;
+    }
+    if (!line.is_object()) {
+        transcript.Error("a scenario line must be a JSON object: " + trimmed);
+        return true;
+    }
+
+    std::string kind;
+    for (const char* candidate : LineKinds) {
+        if (!line.contains(candidate)) continue;
+        if (!kind.empty()) {
+            transcript.Error("a line has one kind, this one has " + Quoted(kind) + " and " + Quoted(candidate));
+            return true;
+        }
+        kind = candidate;
+    }
+    for (const auto& [key, value] : line.items()) {
+        if (key == kind || (!kind.empty() && IsCompanion(kind, key))) continue;
+        transcript.Error("unknown key " + Quoted(key) + (kind.empty() ? "" : " in a " + Quoted(kind) + " line"));
+        return true;
+    }
+    if (kind.empty()) {
+        transcript.Error("an empty line object");
+        return true;
+    }
+
+    try {
+        if (kind == "menu")
+            Menu(line);
+        else if (kind == "palette")
+            PaletteMessage(line);
+        else if (kind == "call")
+            Call(line);
+        else if (kind == "event")
+            Event(line);
+        else if (kind == "wait")
+            Wait(line);
+        else if (kind == "host")
+            HostChange(line);
+        else if (kind == "answer")
+            Answer(line);
+        else if (kind == "ui")
+            UserInterface(line);
+        else if (kind == "quit")
+            Quit(line);
+    } catch (const LineError& e) {
+        transcript.Error(e.what());
+    } catch (const GS::Exception& e) {
+        transcript.Error("an exception left the add-on's handler for a " + Quoted(kind) +
+                         " line: " + ToUtf8(e.GetMessage()));
+    } catch (const std::exception& e) {
+        transcript.Error("an exception left the add-on's handler for a " + Quoted(kind) + " line: " + e.what());
+    } catch (...) {
+        transcript.Error("an exception left the add-on's handler for a " + Quoted(kind) + " line");
+    }
+    if (!quit) host.Pump();
+    return !quit;
+}
+
+void ScenarioRunner::Menu(const Line& line) {
+    const Int32 menuResID = GetInt32(line["menu"], "menu: the menu resource id");
+    const Int32 item = GetInt32(line, "item", 1, "menu");
+    const auto& handlers = host.GetState().menuHandlers;
+    const auto it = handlers.find(menuResID);
+    if (it == handlers.end()) return; // the host has nothing to call for a menu it does not know
+    API_MenuParams params;
+    params.menuItemRef.menuResID = menuResID;
+    params.menuItemRef.itemIndex = item;
+    const GSErrCode result = it->second(&params);
+    if (result != NoError) host.GetTranscript().Write(Line{{"handler", "menu"}, {"result", ResultCode(result)}});
+}
+
+void ScenarioRunner::PaletteMessage(const Line& line) {
+    const Int32 message = GetInt32(line["palette"], "palette: the message number");
+    const auto& palettes = host.GetState().palettes;
+    if (palettes.empty()) throw LineError("palette: no palette is registered");
+    const API_PaletteRegistration registration = palettes.back();
+
+    bool visible = false;
+    const std::intptr_t param =
+        message == APIPalMsg_IsPaletteVisible ? reinterpret_cast<std::intptr_t>(&visible) : std::intptr_t{0};
+    const GSErrCode result =
+        registration.callback(registration.referenceID, static_cast<API_PaletteMessageID>(message), param);
+    Line report{{"paletteMessage", message}};
+    if (message == APIPalMsg_IsPaletteVisible) report["visible"] = visible;
+    if (result != NoError) report["result"] = ResultCode(result);
+    host.GetTranscript().Write(std::move(report));
+}
+
+void ScenarioRunner::Call(const Line& line) {
+    const std::string function = GetString(line["call"], "call: the function name");
+    const std::string object = line.contains("object") ? GetString(line["object"], "call: \"object\"") : "";
+    HostPage* page = host.GetPages().FindFunction(function, object);
+    if (page == nullptr) throw LineError("call: no function " + Quoted(function) + " is registered in the page");
+    const auto arg = line.find("arg");
+    page->Call(function, arg != line.end() ? &*arg : nullptr, object);
+}
+
+void ScenarioRunner::Event(const Line& line) {
+    const std::string event = GetString(line["event"], "event: the event name");
+    const HostState& state = host.GetState();
+    GSErrCode result = NoError;
+    if (event == "selectionChanged") {
+        if (state.selectionHandler == nullptr) return;
+        const API_Neig selected;
+        result = state.selectionHandler(&selected);
+    } else if (event == "projectOpened") {
+        if (state.projectEventHandler == nullptr || (state.projectEventMask & APINotify_Open) == 0) return;
+        result = state.projectEventHandler(APINotify_Open, 0);
+    } else {
+        throw LineError("event: unknown event " + Quoted(event));
+    }
+    if (result != NoError) host.GetTranscript().Write(Line{{"handler", event}, {"result", ResultCode(result)}});
+}
+
+void ScenarioRunner::Wait(const Line& line) {
+    const std::string script = GetString(line["wait"], "wait: the script");
+    Line timeout = 10;
+    if (const auto it = line.find("timeout"); it != line.end()) {
+        if (!it->is_number() || !std::isfinite(it->get<double>()) || it->get<double>() < 0.0)
+            throw LineError("wait: \"timeout\" must be a number of seconds, not below 0");
+        timeout = *it;
+    }
+    const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(timeout.get<double>() * 1000.0)));
+    const ScriptLog& scripts = host.GetScriptLog();
+    std::optional<std::size_t> found;
+    host.GetMainThread().RunUntil(
+        [&] {
+            found = scripts.Find(script, waitCursor);
+            return found.has_value();
+        },
+        limit);
+    if (!found) throw LineError("wait: " + Quoted(script) + " did not run within " + timeout.dump() + " s");
+    waitCursor = *found + 1;
+}
+
+void ScenarioRunner::HostChange(const Line& line) {
+    const Line& change = line["host"];
+    if (!change.is_object()) throw LineError("host: the value must be an object");
+    HostState& state = host.GetState();
+    for (const auto& [key, value] : change.items()) {
+        if (key == "language") {
+            state.language = GetString(value, "host: \"language\"");
+        } else if (key == "project") {
+            if (value.is_null()) {
+                state.project.name.reset();
+            } else {
+                state.project.name = GetString(value, "host: \"project\" (a name or null)");
+            }
+        } else if (key == "fail") {
+            if (!value.is_array()) throw LineError("host: \"fail\" must be an array of operation names");
+            std::set<std::string> failing;
+            for (const Line& item : value) {
+                const std::string name = GetString(item, "host: an entry of \"fail\"");
+                if (!IsFailableOperation(name))
+                    throw LineError("host: " + Quoted(name) + " is neither a host operation nor a command code");
+                failing.insert(name);
+            }
+            state.failing = std::move(failing);
+        } else if (key == "userDataFolder") {
+            host.SetUserDataFolder(host.ExpandPath(GetString(value, "host: \"userDataFolder\"")));
+        } else {
+            throw LineError("host: unknown setting " + Quoted(key));
+        }
+    }
+}
+
+void ScenarioRunner::Answer(const Line& line) {
+    const Line& answer = line["answer"];
+    if (!answer.is_object()) throw LineError("answer: the value must be an object");
+    HostUIBackEnd& ui = host.GetUI();
+    for (const auto& [key, value] : answer.items()) {
+        if (key == "alert") {
+            ui.AddAlertAnswer(GetInt32(value, "answer: \"alert\" (a button number)"));
+        } else if (key == "dialog") {
+            if (value == "accept" || value == static_cast<int>(DG::ModalDialog::Accept)) {
+                ui.AddDialogAnswer(DG::ModalDialog::Accept);
+            } else if (value == "cancel" || value == static_cast<int>(DG::ModalDialog::Cancel)) {
+                ui.AddDialogAnswer(DG::ModalDialog::Cancel);
+            } else {
+                throw LineError("answer: \"dialog\" must be \"accept\" or \"cancel\"");
+            }
+        } else if (key == "file") {
+            ui.AddFileAnswer(host.ExpandPath(GetString(value, "answer: \"file\"")).string());
+        } else {
+            throw LineError("answer: unknown answer " + Quoted(key));
+        }
+    }
+}
+
+void ScenarioRunner::UserInterface(const Line& line) {
+    const std::string action = GetString(line["ui"], "ui: the action");
+    if (action != "close" && action != "resize") throw LineError("ui: unknown action " + Quoted(action));
+    DG::Palette* palette = host.GetUI().GetOpenPalette();
+    if (palette == nullptr) throw LineError("ui: no palette is open");
+    if (action == "close") {
+        const bool accepted = palette->RequestClose();
+        host.GetTranscript().Write(Line{{"ui", "close"}, {"accepted", accepted}});
+        return;
+    }
+    const Int32 dx = GetInt32(line, "dx", 0, "ui");
+    const Int32 dy = GetInt32(line, "dy", 0, "ui");
+    palette->Resize(dx, dy);
+    Line report{{"ui", "resize"}, {"width", palette->GetWidth()}, {"height", palette->GetHeight()}};
+    for (const DG::Item* item : palette->GetItems()) {
+        if (dynamic_cast<const DG::BrowserBase*>(item) == nullptr) continue;
+        report["browser"] = Line{{"width", item->GetWidth()}, {"height", item->GetHeight()}};
+        break;
+    }
+    host.GetTranscript().Write(std::move(report));
+}
+
+void ScenarioRunner::Quit(const Line& line) {
+    const Line& options = line["quit"];
+    if (!options.is_object()) throw LineError("quit: the value must be an object, e.g. {\"release\": true}");
+    bool release = true;
+    for (const auto& [key, value] : options.items()) {
+        if (key != "release" || !value.is_boolean()) throw LineError("quit: only \"release\": true|false is known");
+        release = value.get<bool>();
+    }
+    quit = true;
+    host.Quit(release);
+}
+
+} // namespace HostSim
