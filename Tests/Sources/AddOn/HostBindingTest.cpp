@@ -1,5 +1,6 @@
 #include "HostBinding.hpp"
 #include "KeepInMemory.hpp"
+#include "Main.hpp"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,71 @@ TEST(KeepInMemory, TheHostSwitchFollowsTheFirstAndLastRequest) {
     }
     EXPECT_EQ(keepCalls, (std::vector<bool>{true, false}));
     EXPECT_EQ(GetKeepInMemoryRequestCount(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+GS::Array<API_Guid> modelElements;
+bool listFails = false;
+
+API_Guid ElementGuid(UInt8 n) {
+    API_Guid guid;
+    guid.node[5] = n;
+    return guid;
+}
+
+GSErrCode FakeElementList(void*, API_ElemTypeID, const API_Guid*, GSFlags, const API_Guid*,
+                          GS::Array<API_Guid>* elements) {
+    if (listFails) return APIERR_GENERAL;
+    *elements = modelElements;
+    return NoError;
+}
+
+GSErrCode FakeElementHeader(void*, API_Elem_Head* head) {
+    return head->guid == ElementGuid(3) ? APIERR_GENERAL : NoError;
+}
+
+GSErrCode FakeBounds(void*, const API_Elem_Head* head, API_Box3D* box) {
+    const double n = head->guid.node[5];
+    if (n == 4) return APIERR_GENERAL;
+    *box = API_Box3D{n, -n, n + 10, n + 1, 0, 2 * n};
+    return NoError;
+}
+
+void DeliverModelTable() {
+    API_HostFunctionTable table{};
+    table.getElementList = FakeElementList;
+    table.getElementHeader = FakeElementHeader;
+    table.getElement3DBounds = FakeBounds;
+    ASSERT_EQ(SetImportedFuncAddrs(&table), NoError);
+}
+
+TEST(ProjectEvent, ReferenceCentreIsTheCentreOfTheReadableBounds) {
+    DeliverModelTable();
+    // Element 3 has no header and element 4 no bounds: both are left out.
+    modelElements = {ElementGuid(1), ElementGuid(2), ElementGuid(3), ElementGuid(4)};
+    listFails = false;
+    EXPECT_EQ(ProjectEventHandler(APINotify_Open, 0), NoError);
+    const ModelReferenceCentre& centre = GetModelReferenceCentre();
+    EXPECT_DOUBLE_EQ(centre.x, (1.0 + 12.0) / 2); // x from 1 to 2 + 10
+    EXPECT_DOUBLE_EQ(centre.y, (-2.0 + 3.0) / 2); // y from -2 to 2 + 1
+    EXPECT_DOUBLE_EQ(centre.z, (0.0 + 4.0) / 2);
+
+    listFails = true;
+    ProjectEventHandler(APINotify_Open, 0);
+    EXPECT_DOUBLE_EQ(GetModelReferenceCentre().x, 0.0) << "no element list: the box is all zeros";
+    EXPECT_DOUBLE_EQ(GetModelReferenceCentre().z, 0.0);
+}
+
+TEST(ProjectEvent, AnEmptyModelGivesTheOrigin) {
+    DeliverModelTable();
+    modelElements.Clear();
+    listFails = false;
+    ProjectEventHandler(APINotify_Open, 0);
+    EXPECT_DOUBLE_EQ(GetModelReferenceCentre().x, 0.0);
+    EXPECT_DOUBLE_EQ(GetModelReferenceCentre().y, 0.0);
 }
 
 } // namespace
