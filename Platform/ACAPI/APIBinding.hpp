@@ -80,6 +80,9 @@ enum class API_HostSlot : UInt32 {
     GetElementHeader,
     GetElement3DBounds,
     GetOwnToken,
+    GetSelection,
+    DeselectAll,
+    SelectElements,
     Count // keep last
 };
 
@@ -152,6 +155,16 @@ struct API_HostFunctionTable {
     // registerInterface.
     GSErrCode (*getOwnToken)(void* hostToken, void* registrationValue, API_Guid* token);
 
+    // [main-thread] Replaces the caller's list with the selected elements (only their GUIDs are filled) and fills
+    // info; info->marquee.coords, when set, belongs to the caller. onlyEditable: leave out what cannot be changed;
+    // ignorePartial: leave out elements only partly inside a marquee; relativeToLayer: 0 for none.
+    GSErrCode (*getSelection)(void* hostToken, API_SelectionInfo* info, GS::Array<API_Neig>* selection,
+                              bool onlyEditable, bool ignorePartial, Int32 relativeToLayer);
+    // [main-thread] Empties the selection (the selection-change handler is called when it changed).
+    GSErrCode (*deselectAll)(void* hostToken);
+    // [main-thread] Adds the elements to the selection (add) or removes them from it; unknown GUIDs are skipped.
+    GSErrCode (*selectElements)(void* hostToken, const GS::Array<API_Neig>* elements, bool add);
+
     void* reserved[API_HostTableSlotCapacity - static_cast<std::size_t>(API_HostSlot::Count)];
 };
 }
@@ -183,6 +196,9 @@ static_assert(offsetof(API_HostFunctionTable, getElementHeader) == API_HostSlotO
 static_assert(offsetof(API_HostFunctionTable, getElement3DBounds) ==
               API_HostSlotOffset(API_HostSlot::GetElement3DBounds));
 static_assert(offsetof(API_HostFunctionTable, getOwnToken) == API_HostSlotOffset(API_HostSlot::GetOwnToken));
+static_assert(offsetof(API_HostFunctionTable, getSelection) == API_HostSlotOffset(API_HostSlot::GetSelection));
+static_assert(offsetof(API_HostFunctionTable, deselectAll) == API_HostSlotOffset(API_HostSlot::DeselectAll));
+static_assert(offsetof(API_HostFunctionTable, selectElements) == API_HostSlotOffset(API_HostSlot::SelectElements));
 static_assert(offsetof(API_HostFunctionTable, reserved) == API_HostSlotOffset(API_HostSlot::Count));
 
 // ---- The add-on module's exports -------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "Definitions.hpp"
 #include "Guid.hpp"
+#include "MemoryManager.hpp"
 #include "UniString.hpp"
 
 #include <array>
@@ -174,5 +175,65 @@ struct API_PaletteRegistration {
     GSFlags enableFlags = 0; // where the palette may be shown; the add-on passes its fixed set
     API_Guid paletteGuid;
 };
+
+// ---- Selection, 3D window and views ----------------------------------------------------------------------------
+
+// A closed polygon of the host's memory: a handle of API_Coord points, released by whoever received it.
+struct API_Coord {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+struct API_Region {
+    GSHandle coords = nullptr; // API_Coord[nCoords]; the receiver releases it with BMKillHandle
+    Int32 nCoords = 0;
+};
+
+// What the selection query reports besides the selected elements.
+struct API_SelectionInfo {
+    Int32 typeID = 0;    // 0: nothing selected, 1: elements, 2: a marquee
+    Int32 sel_nElem = 0; // the number of selected elements
+    API_Region marquee;  // the marquee polygon, when there is one
+};
+
+// One cutting plane of the 3D window: points p with pa*x + pb*y + pc*z + pd = 0 lie on it.
+struct API_3DCutShapeType {
+    Int16 cutStatus = 0;
+    Int16 cutPen = 0;
+    Int32 cutMater = 0;
+    double pa = 0.0;
+    double pb = 0.0;
+    double pc = 0.0;
+    double pd = 0.0;
+};
+
+// The 3D cutting planes. 'GC3D' fills it (the host allocates shapes; the caller releases it with BMKillHandle);
+// 'CC3D' takes it (the host copies the shapes).
+struct API_3DCutPlanesInfo {
+    bool isCutPlanes = false;
+    UInt16 nShapes = 0;
+    GSHandle shapes = nullptr; // API_3DCutShapeType[nShapes]
+};
+
+// Window type codes of the window queries and 'CHWD'.
+using API_WindowTypeID = Int32;
+constexpr API_WindowTypeID APIWind_FloorPlanID = 1;
+constexpr API_WindowTypeID APIWind_3DModelID = 4;
+
+struct API_WindowInfo {
+    API_WindowTypeID typeID = 0;
+    Int32 index = 0;
+    API_Guid databaseGuid;
+};
+
+// Command codes of the element and view operations (ACAPI_CallCommand, the table's command slot).
+// 'GEIS': arg1 const API_Guid* element, arg2 GS::UniString* its element ID text.
+// 'GC3D': arg1 API_3DCutPlanesInfo* (filled). 'CC3D': arg1 const API_3DCutPlanesInfo*.
+// 'CHWD': arg1 const API_WindowInfo* (activates that window). 'ZTEL': arg1 const GS::Array<API_Guid>*.
+constexpr UInt32 APICmd_ElementInfoString = API_FourCharCode("GEIS");
+constexpr UInt32 APICmd_Get3DCuttingPlanes = API_FourCharCode("GC3D");
+constexpr UInt32 APICmd_Change3DCuttingPlanes = API_FourCharCode("CC3D");
+constexpr UInt32 APICmd_ChangeWindow = API_FourCharCode("CHWD");
+constexpr UInt32 APICmd_ZoomToElements = API_FourCharCode("ZTEL");
 
 #endif
