@@ -178,6 +178,20 @@ GSErrCode ACAPI_AddOnIdentification_GetOwnToken(API_Guid* token) {
     return CallHost<&API_HostFunctionTable::getOwnToken>(registrationValue, token);
 }
 
+GSErrCode ACAPI_Selection_Get(API_SelectionInfo* info, GS::Array<API_Neig>* selection, bool onlyEditable,
+                              bool ignorePartial, Int32 relativeToLayer) {
+    return CallHost<&API_HostFunctionTable::getSelection>(info, selection, onlyEditable, ignorePartial,
+                                                          relativeToLayer);
+}
+
+GSErrCode ACAPI_Selection_DeselectAll() {
+    return CallHost<&API_HostFunctionTable::deselectAll>();
+}
+
+GSErrCode ACAPI_Selection_Select(const GS::Array<API_Neig>& elements, bool add) {
+    return CallHost<&API_HostFunctionTable::selectElements>(&elements, add);
+}
+
 GSErrCode ACAPI_CallCommand(UInt32 code, void* arg1, void* arg2, void* arg3, void* arg4) {
     return CallHost<&API_HostFunctionTable::command>(code, arg1, arg2, arg3, arg4);
 }

@@ -32,6 +32,10 @@ GSErrCode ACAPI_Element_GetElemList(API_ElemTypeID typeID, GS::Array<API_Guid>* 
 GSErrCode ACAPI_Element_GetHeader(API_Elem_Head* head);
 GSErrCode ACAPI_Element_CalcBounds(const API_Elem_Head* head, API_Box3D* bounds);
 GSErrCode ACAPI_AddOnIdentification_GetOwnToken(API_Guid* token);
+GSErrCode ACAPI_Selection_Get(API_SelectionInfo* info, GS::Array<API_Neig>* selection, bool onlyEditable,
+                              bool ignorePartial, Int32 relativeToLayer);
+GSErrCode ACAPI_Selection_DeselectAll();
+GSErrCode ACAPI_Selection_Select(const GS::Array<API_Neig>& elements, bool add);
 // Operations the host dispatches by a four-character code.
 GSErrCode ACAPI_CallCommand(UInt32 code, void* arg1 = nullptr, void* arg2 = nullptr, void* arg3 = nullptr,
                             void* arg4 = nullptr);

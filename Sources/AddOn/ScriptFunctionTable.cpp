@@ -11,12 +11,12 @@ namespace {
 // The order is the page's: functions are registered in it.
 constexpr std::array<ScriptFunction, 35> Table{{
     {"GetResourceFolder", GetResourceFolder},
-    {"HighlightElements", PendingAcknowledge},
-    {"ZoomToElement", PendingNotActed},
-    {"GetElementNames", PendingEmptyList},
+    {"HighlightElements", HighlightElements},
+    {"ZoomToElement", ZoomToElement},
+    {"GetElementNames", GetElementNames},
     {"AlertAPI", AlertAPI},
     {"SelectViewpoint", PendingNotActed},
-    {"GetSelectedElements", PendingEmptyList},
+    {"GetSelectedElements", GetSelectedElements},
     {"AddComponent", AddComponent},
     {"AddViewpoint", PendingEmptyText},
     {"ImportIfcModel", PendingAcknowledge},

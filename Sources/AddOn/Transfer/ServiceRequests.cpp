@@ -11,6 +11,7 @@
 #include "Name.hpp"
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -84,6 +85,7 @@ std::size_t AppendResponseData(char* data, std::size_t size, std::size_t count, 
     auto* buffer = static_cast<ResponseBuffer*>(userData);
     const std::size_t added = size * count;
     if (count != 0 && added / count != size) return 0;
+    if (added > SIZE_MAX - buffer->length - 1) return 0; // the new length would not fit
     char* grown = static_cast<char*>(GS_realloc(buffer->data, buffer->length + added + 1));
     if (grown == nullptr) return 0; // libcurl fails the transfer
     buffer->data = grown;
@@ -108,8 +110,9 @@ UploadResult UploadFile(const GS::UniString& url, const GS::UniString& token, co
     curl_mimepart* part = curl_mime_addpart(form.get());
     if (part == nullptr) return result;
     curl_mime_name(part, "file");
-    if (curl_mime_filedata(part, filePath.ToCStr().Get()) != CURLE_OK) return result;
     result.setUp = true;
+    // A file that cannot be read would fail the transfer at its first read; it fails here without a connection.
+    if (curl_mime_filedata(part, filePath.ToCStr().Get()) != CURLE_OK) return result;
 
     ResponseBuffer response;
     const GS::UniString::CStr urlBytes = url.ToCStr();
@@ -150,7 +153,9 @@ bool DownloadFromURL(const GS::UniString& url, const GS::UniString& token, const
 
     const GS::UniString temporaryPath = MakeTemporaryPath(targetPath);
     if (temporaryPath.IsEmpty()) return false;
-    std::FILE* file = std::fopen(temporaryPath.ToCStr().Get(), "wb");
+    // Opened through the location, so that a path text with "\" names the same file that is renamed or deleted.
+    const IO::Location temporary(temporaryPath);
+    std::FILE* file = std::fopen(temporary.ToFileSystemPath().c_str(), "wb");
     if (file == nullptr) return false;
 
     const GS::UniString::CStr urlBytes = url.ToCStr();
@@ -162,7 +167,6 @@ bool DownloadFromURL(const GS::UniString& url, const GS::UniString& token, const
     if (completed) curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
     const bool written = std::fclose(file) == 0;
 
-    const IO::Location temporary(temporaryPath);
     // An error page is never cached as a model, and a half-received file never takes the target's place.
     if (completed && written && status >= 200 && status <= 299 &&
         IO::fileSystem.Rename(temporary, targetName, IO::AccessDeniedIsError) == NoError) {

@@ -1,7 +1,65 @@
 #include "SelectionFunctions.hpp"
 
+#include "ElementIdentity.hpp"
+#include "HostBinding.hpp"
+#include "HostHandle.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
+
+namespace {
+
+// Switches the 3D cutting planes off and brings the 3D window forward when they were on.
+void SwitchCuttingPlanesOff() {
+    API_3DCutPlanesInfo planes;
+    const HostHandleGuard shapes(planes.shapes);
+    if (ACAPI_CallCommand(APICmd_Get3DCuttingPlanes, &planes) != NoError) return;
+    if (!planes.isCutPlanes) return;
+    planes.isCutPlanes = false;
+    if (ACAPI_CallCommand(APICmd_Change3DCuttingPlanes, &planes) != NoError) return;
+    API_WindowInfo window;
+    window.typeID = APIWind_3DModelID;
+    ACAPI_CallCommand(APICmd_ChangeWindow, &window);
+}
+
+} // namespace
+
+GS::Ref<JS::Base> GetElementNames(const GS::Ref<JS::Base>& argument) {
+    GS::Array<GS::UniString> unresolved;
+    const GS::Array<API_Guid> elements = ResolveGlobalIds(DecodeStringListArgument(argument), &unresolved);
+    GS::Array<GS::UniString> descriptors;
+    descriptors.SetCapacity(elements.GetSize() + unresolved.GetSize());
+    for (const API_Guid& element : elements)
+        descriptors.Push(DescribeElement(element));
+    for (const GS::UniString& globalId : unresolved)
+        descriptors.Push(MakeElementDescriptor(globalId, GS::UniString()));
+    return MakeStringListResult(descriptors);
+}
+
+GS::Ref<JS::Base> GetSelectedElements(const GS::Ref<JS::Base>&) {
+    API_SelectionInfo info;
+    const HostHandleGuard marquee(info.marquee.coords);
+    GS::Array<API_Neig> selection;
+    GS::Array<GS::UniString> descriptors;
+    if (ACAPI_Selection_Get(&info, &selection, false, false, 0) == NoError) {
+        for (const API_Neig& entry : selection)
+            descriptors.Push(DescribeElement(entry.guid));
+    }
+    return MakeStringListResult(descriptors);
+}
+
+GS::Ref<JS::Base> HighlightElements(const GS::Ref<JS::Base>& argument) {
+    const GS::Array<API_Guid> elements = ResolveGlobalIds(DecodeStringListArgument(argument));
+    SwitchCuttingPlanesOff();
+    ReplaceSelection(elements);
+    return MakeBoolResult(true);
+}
+
+GS::Ref<JS::Base> ZoomToElement(const GS::Ref<JS::Base>& argument) {
+    const GS::Array<API_Guid> elements = ResolveGlobalIds(DecodeStringListArgument(argument));
+    if (elements.GetSize() != 1) return MakeBoolResult(false);
+    GS::Array<API_Guid> target = elements;
+    return MakeBoolResult(ACAPI_CallCommand(APICmd_ZoomToElements, &target) == NoError);
+}
 
 GS::Ref<JS::Base> AddComponent(const GS::Ref<JS::Base>& argument) {
     bool tracking = false;
