@@ -115,7 +115,7 @@ Reply Perform(const Call& call) {
     return reply;
 }
 
-ServerTest::ServerTest() : root(MakeTempFolder()), storage(root / "storage"), server(storage) {}
+ServerTest::ServerTest() : root(MakeTempFolder()), storage(root / "service" / "storage"), server(storage) {}
 
 ServerTest::~ServerTest() {
     server.Stop();
