@@ -18,6 +18,7 @@ packages=(
   libbenchmark-dev
   nlohmann-json3-dev
   libcurl4-openssl-dev
+  curl
   libpng-dev
   libcpp-httplib-dev
 )

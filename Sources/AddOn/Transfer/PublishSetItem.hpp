@@ -3,8 +3,9 @@
 
 #include "UniString.hpp"
 
-// One document queued for a publish upload. Owned by the palette's publish items; its upload job keeps a pointer to
-// it for the job's whole life and writes documentId and uploaded (under the palette's shared-state lock).
+// One document queued for a publish upload. Owned by the palette's publish items; its upload job names it by publish
+// run and index, reads it when constructed and writes documentId and uploaded through the palette, under the
+// palette's shared-state lock (a job of an earlier run writes nothing).
 struct PublishSetItem {
     GS::UniString filePath; // the file that is uploaded
     GS::UniString folderId; // the service folder that receives the document

@@ -18,9 +18,11 @@
 
 namespace {
 
-// Not in the service's contract, but they change no outcome: a larger upload buffer is the main lever for
-// upload speed; stall limits end transfers that stopped moving (no total limit: large models take long).
+// Not in the service's contract, but they change no outcome: larger buffers mean fewer, larger reads and sends (on
+// loopback libcurl's default 16 KiB receive buffer costs about a fifth of the download speed; see
+// docs/performance.md); stall limits end transfers that stopped moving (no total limit: large models take long).
 constexpr long UploadBufferSize = 1024L * 1024L;
+constexpr long DownloadBufferSize = 512L * 1024L;
 constexpr long ConnectTimeoutSeconds = 60L;
 constexpr long LowSpeedLimitBytes = 1L;
 constexpr long LowSpeedTimeSeconds = 120L;
@@ -122,6 +124,9 @@ UploadResult UploadFile(const GS::UniString& url, const GS::UniString& token, co
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendResponseData);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &response);
     curl_easy_setopt(curl.get(), CURLOPT_UPLOAD_BUFFERSIZE, UploadBufferSize);
+    // The method's name stays "POST" on every redirect; without this, a 301, 302 or 303 would drop the form and the
+    // server would wait for a body that never comes.
+    curl_easy_setopt(curl.get(), CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL));
 
     result.completed = curl_easy_perform(curl.get()) == CURLE_OK;
     if (result.completed) {
@@ -162,6 +167,7 @@ bool DownloadFromURL(const GS::UniString& url, const GS::UniString& token, const
     SetCommonOptions(curl.get(), urlBytes.Get(), headers.get());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, WriteToFile);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, file);
+    curl_easy_setopt(curl.get(), CURLOPT_BUFFERSIZE, DownloadBufferSize);
     const bool completed = curl_easy_perform(curl.get()) == CURLE_OK;
     long status = 0;
     if (completed) curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
