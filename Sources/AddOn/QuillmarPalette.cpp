@@ -65,6 +65,11 @@ QuillmarPalette& QuillmarPalette::GetInstance() {
     return *Instance(); // throws GS::NullPointerException without a palette
 }
 
+GS::Ref<QuillmarPalette> QuillmarPalette::FindInstance() {
+    std::lock_guard lock(InstanceMutex());
+    return Instance();
+}
+
 void QuillmarPalette::CreateInstance() {
     GS::Ref<QuillmarPalette> created(new QuillmarPalette());
     GS::Ref<QuillmarPalette> earlier;

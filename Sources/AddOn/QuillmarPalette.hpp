@@ -36,6 +36,9 @@ public:
     // [main-thread] Singleton access. GetInstance throws GS::NullPointerException ("Null pointer.") without a palette.
     static bool HasInstance();
     static QuillmarPalette& GetInstance();
+    // [thread-safe] The palette as a counted reference, empty without one: jobs on worker threads hold it while
+    // they report, so it cannot go away under them.
+    static GS::Ref<QuillmarPalette> FindInstance();
     // Creates the palette (replacing any earlier one) and asks the host to keep the add-on loaded.
     static void CreateInstance();
     // Releases the palette; called when the add-on file is unloaded.

@@ -45,14 +45,14 @@ GS::UniString ExportIFC::GetRequestURL() const {
 void ExportIFC::Run() {
     const UploadResult result = UploadFile(GetRequestURL(), token, filePath);
     if (!result.setUp && !result.refused) return; // no handle: nothing to report
-    if (!QuillmarPalette::HasInstance()) return;
-    QuillmarPalette& palette = QuillmarPalette::GetInstance();
+    const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance();
+    if (palette == nullptr) return;
     if (result.IsHttpSuccess()) {
-        palette.CompleteExportModel(result.body);
+        palette->CompleteExportModel(result.body);
         return;
     }
-    if (result.completed) palette.SetLastIfcExportResponse(result.body);
-    palette.FailExportModel();
+    if (result.completed) palette->SetLastIfcExportResponse(result.body);
+    palette->FailExportModel();
 }
 
 ExportPlan::ExportPlan(GS::UniString token, GS::UniString projectId, GS::UniString folderId, GS::UniString filePath)
@@ -66,12 +66,12 @@ GS::UniString ExportPlan::GetRequestURL() const {
 void ExportPlan::Run() {
     const UploadResult result = UploadFile(GetRequestURL(), token, filePath);
     if (!result.setUp && !result.refused) return;
-    if (!QuillmarPalette::HasInstance()) return;
-    QuillmarPalette& palette = QuillmarPalette::GetInstance();
+    const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance();
+    if (palette == nullptr) return;
     if (result.IsHttpSuccess()) {
-        palette.CompleteExportPlan(result.body);
+        palette->CompleteExportPlan(result.body);
     } else {
-        palette.FailExportPlan(); // a failed transfer too: the page must not wait for nothing
+        palette->FailExportPlan(); // a failed transfer too: the page must not wait for nothing
     }
 }
 
@@ -94,14 +94,14 @@ GS::UniString ExportPublishSet::GetRequestURL() const {
 
 void ExportPublishSet::Run() {
     const UploadResult result = UploadFile(GetRequestURL(), token, filePath);
-    if (!QuillmarPalette::HasInstance()) return;
-    QuillmarPalette& palette = QuillmarPalette::GetInstance();
+    const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance();
+    if (palette == nullptr) return;
     if (result.IsHttpSuccess()) {
         const GS::UniString documentId = ParseFirstDocumentId(result.body);
-        if (!documentId.IsEmpty()) palette.SetPublishItemUploaded(run, itemIndex, documentId);
+        if (!documentId.IsEmpty()) palette->SetPublishItemUploaded(run, itemIndex, documentId);
     }
     // Counted whatever happened, also when the request could not be set up, so the run always ends.
-    palette.CompleteExportPublish(run);
+    palette->CompleteExportPublish(run);
 }
 
 ExportSnapshot::ExportSnapshot(GS::UniString token, GS::UniString projectId, GS::UniString filePath)
@@ -113,8 +113,9 @@ GS::UniString ExportSnapshot::GetRequestURL() const {
 
 void ExportSnapshot::Run() {
     const UploadResult result = UploadFile(GetRequestURL(), token, filePath);
-    if (result.IsHttpSuccess() && QuillmarPalette::HasInstance())
-        QuillmarPalette::GetInstance().InsertViewpoint(result.body);
+    if (!result.IsHttpSuccess()) return;
+    if (const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance(); palette != nullptr)
+        palette->InsertViewpoint(result.body);
 }
 
 ImportIFC::ImportIFC(GS::UniString token, GS::UniString resourceId, GS::UniString targetPath)
@@ -139,7 +140,8 @@ void WatchThread::Run() {
     for (GS::Thread* thread : threads) {
         if (thread != nullptr) thread->Join();
     }
-    if (QuillmarPalette::HasInstance()) QuillmarPalette::GetInstance().CompleteImportModels(paths);
+    if (const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance(); palette != nullptr)
+        palette->CompleteImportModels(paths);
 }
 
 GSErrCode StartJob(GS::RunnableTask job, const GS::UniString& threadName) {
