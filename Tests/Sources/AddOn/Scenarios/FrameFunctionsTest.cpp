@@ -81,14 +81,10 @@ TEST(FrameFunctions, FunctionsOfLaterStepsAnswerTheirEmptyResult) {
     const Lines lines = RunScenario(R"({"menu": 32500, "item": 1}
 {"call": "GetIfcDocuments"}
 {"call": "ImportIfcModel", "arg": "x"}
-{"call": "GetElementNames", "arg": ["a"]}
-{"call": "ZoomToElement", "arg": ["a"]}
 {"call": "SelectViewpoint", "arg": {}}
 {"call": "AddViewpoint"})");
     EXPECT_EQ(ResultOf(lines, "GetIfcDocuments", 0), "") << Dump(lines);
     EXPECT_EQ(ResultOf(lines, "ImportIfcModel"), true);
-    EXPECT_EQ(ResultOf(lines, "GetElementNames"), json::array());
-    EXPECT_EQ(ResultOf(lines, "ZoomToElement"), false);
     EXPECT_EQ(ResultOf(lines, "SelectViewpoint"), false);
     EXPECT_EQ(ResultOf(lines, "AddViewpoint"), "");
 }
