@@ -263,8 +263,9 @@ void Host::Quit(bool release) {
         threadsEnded = GS::Thread::WaitForAllThreads(10);
     }
     Pump();
-    transcript->Write(
-        Line{{"quit", Line{{"release", released}, {"keepInMemory", services.GetState().keepInMemoryCount}}}});
+    transcript->Write(Line{{"quit", Line{{"release", released},
+                                         {"keepInMemory", services.GetState().keepInMemoryCount},
+                                         {"liveHandles", services.GetLiveGivenHandles()}}}});
 
     const std::string name = module->GetPath().filename().string();
     if (!threadsEnded) {

@@ -1,12 +1,17 @@
 #include "HostServices.hpp"
 
+#include "IfcHostModel.hpp"
 #include "MenuText.hpp"
 #include "ScriptValues.hpp"
+
+#include "MemoryManager.hpp"
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
+#include <unordered_set>
 
 namespace HostSim {
 
@@ -29,7 +34,33 @@ constexpr std::array<std::pair<API_HostSlot, const char*>, static_cast<std::size
     {API_HostSlot::GetElementHeader, "getElementHeader"},
     {API_HostSlot::GetElement3DBounds, "getElement3DBounds"},
     {API_HostSlot::GetOwnToken, "getOwnToken"},
+    {API_HostSlot::GetSelection, "getSelection"},
+    {API_HostSlot::DeselectAll, "deselectAll"},
+    {API_HostSlot::SelectElements, "selectElements"},
 }};
+
+constexpr bool EverySlotHasItsName() {
+    for (std::size_t i = 0; i < SlotNames.size(); ++i)
+        if (SlotNames[i].second == nullptr || static_cast<std::size_t>(SlotNames[i].first) != i) return false;
+    return true;
+}
+static_assert(EverySlotHasItsName(), "each slot of API_HostSlot needs its name here, in table order");
+
+// The IFC object accessor's queries, by the accessor's names for them.
+constexpr std::array<const char*, 6> IfcQueryNames{"GetObjectAccessor",     "FindElementsByGlobalId", "GetAPIElementID",
+                                                   "CreateElementObjectID", "GetExternalGlobalId",    "GetGlobalId"};
+
+// The marquee the host reports while the scenario has one: a closed square, its first point repeated at the end.
+constexpr std::array<API_Coord, 5> MarqueePolygon{{{0.0, 0.0}, {10.0, 0.0}, {10.0, 10.0}, {0.0, 10.0}, {0.0, 0.0}}};
+
+using GuidSet = std::unordered_set<API_Guid, ApiGuidHash>;
+
+bool SameShapes(const std::vector<API_3DCutShapeType>& a, const std::vector<API_3DCutShapeType>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.cutStatus == y.cutStatus && x.cutPen == y.cutPen && x.cutMater == y.cutMater && x.pa == y.pa &&
+               x.pb == y.pb && x.pc == y.pc && x.pd == y.pd;
+    });
+}
 
 // The table's functions find the host through this; guarded so that a call from a worker thread during the host's
 // shutdown sees either the whole host or none.
@@ -50,15 +81,21 @@ std::optional<API_HostSlot> FindSlot(const std::string& name) {
     return std::nullopt;
 }
 
+bool IsIfcQueryName(const std::string& name) {
+    return std::any_of(IfcQueryNames.begin(), IfcQueryNames.end(),
+                       [&name](const char* query) { return name == query; });
+}
+
 bool IsFailableOperation(const std::string& name) {
-    if (FindSlot(name)) return true;
+    if (FindSlot(name) || IsIfcQueryName(name)) return true;
     return name.size() == 4 && std::all_of(name.begin(), name.end(), [](char ch) { return ch >= 0x20 && ch <= 0x7E; });
 }
 
 struct HostServices::Operations {
     // The services a call may use, or nullptr with *refusal set. `failName` is what the scenario names to make the
     // call fail.
-    static HostServices* Enter(void* token, API_HostSlot slot, const std::string& failName, GSErrCode* refusal) {
+    static HostServices* Enter(void* token, const std::string& operation, const std::string& failName,
+                               GSErrCode* refusal) {
         *refusal = APIERR_GENERAL;
         std::shared_ptr<Transcript> report;
         std::string problem;
@@ -83,18 +120,18 @@ struct HostServices::Operations {
                 return host;
             }
         }
-        report->Error(std::string(GetSlotName(slot)) + problem);
+        report->Error(operation + problem);
         return nullptr;
     }
 
     static HostServices* Enter(void* token, API_HostSlot slot, GSErrCode* refusal) {
-        return Enter(token, slot, GetSlotName(slot), refusal);
+        return Enter(token, GetSlotName(slot), GetSlotName(slot), refusal);
     }
 
     static GSErrCode Command(void* token, UInt32 code, void* arg1, void* arg2, void* arg3, void* arg4) {
         GSErrCode refusal = NoError;
         const std::string codeText = ToUtf8(API_FourCharCodeToText(code));
-        HostServices* host = Enter(token, API_HostSlot::Command, GetSlotName(API_HostSlot::Command), &refusal);
+        HostServices* host = Enter(token, API_HostSlot::Command, &refusal);
         if (host == nullptr) return refusal;
         if (host->state.failing.contains(codeText)) {
             host->transcript->Write(Line{{"failed", codeText}});
@@ -308,10 +345,85 @@ struct HostServices::Operations {
         *ownToken = host->state.ownToken;
         return NoError;
     }
+
+    static GSErrCode GetSelection(void* token, API_SelectionInfo* info, GS::Array<API_Neig>* selection,
+                                  bool /*onlyEditable*/, bool /*ignorePartial*/, Int32 /*relativeToLayer*/) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetSelection, &refusal);
+        if (host == nullptr) return refusal;
+        if (info == nullptr) {
+            host->transcript->Error("getSelection: no selection information record");
+            return APIERR_GENERAL;
+        }
+        // Every simulated element can be edited and lies wholly inside the marquee, so the options change nothing.
+        const HostState& state = host->state;
+        API_SelectionInfo filled;
+        filled.typeID = state.marquee ? 2 : (state.selection.empty() ? 0 : 1);
+        filled.sel_nElem = static_cast<Int32>(state.selection.size());
+        if (state.marquee) {
+            GSHandle coords = host->GiveHandle(sizeof MarqueePolygon);
+            if (coords == nullptr) return ErrMemoryFull;
+            std::memcpy(*coords, MarqueePolygon.data(), sizeof MarqueePolygon);
+            filled.marquee.coords = coords;
+            filled.marquee.nCoords = static_cast<Int32>(MarqueePolygon.size());
+        }
+        if (selection != nullptr) {
+            selection->Clear();
+            selection->SetCapacity(static_cast<USize>(state.selection.size()));
+            for (const API_Guid& guid : state.selection) {
+                API_Neig neig;
+                neig.guid = guid;
+                selection->Push(neig);
+            }
+        }
+        *info = filled;
+        return NoError;
+    }
+
+    static GSErrCode DeselectAll(void* token) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::DeselectAll, &refusal);
+        if (host == nullptr) return refusal;
+        if (!host->state.selection.empty()) {
+            host->state.selection.clear();
+            host->SelectionChanged();
+        }
+        return NoError;
+    }
+
+    static GSErrCode SelectElements(void* token, const GS::Array<API_Neig>* elements, bool add) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::SelectElements, &refusal);
+        if (host == nullptr) return refusal;
+        if (elements == nullptr) {
+            host->transcript->Error("selectElements: no list of elements");
+            return APIERR_GENERAL;
+        }
+        // Sets keep long lists linear: the add-on hands over thousands of elements at once.
+        std::vector<API_Guid>& selection = host->state.selection;
+        GuidSet selected(selection.begin(), selection.end());
+        const std::size_t before = selection.size();
+        GuidSet removed;
+        for (const API_Neig& neig : *elements) {
+            if (host->state.project.FindElement(neig.guid) == nullptr) continue;
+            if (add) {
+                if (selected.insert(neig.guid).second) selection.push_back(neig.guid);
+            } else if (selected.erase(neig.guid) != 0) {
+                removed.insert(neig.guid);
+            }
+        }
+        if (!removed.empty())
+            std::erase_if(selection, [&removed](const API_Guid& guid) { return removed.contains(guid); });
+        if (selection.size() != before) host->SelectionChanged();
+        return NoError;
+    }
 };
 
 HostServices::HostServices(std::shared_ptr<Transcript> transcriptPtr, std::shared_ptr<MainThread> mainThreadPtr)
-    : transcript(std::move(transcriptPtr)), mainThread(std::move(mainThreadPtr)) {}
+    : transcript(std::move(transcriptPtr)), mainThread(std::move(mainThreadPtr)),
+      ifcModel(std::make_unique<IfcHostModel>(*this)), self(std::make_shared<HostServices*>(this)) {
+    RegisterHostCommands();
+}
 
 HostServices::~HostServices() {
     Deactivate();
@@ -319,14 +431,25 @@ HostServices::~HostServices() {
 
 bool HostServices::Activate() {
     const std::lock_guard lock(activeMutex);
-    if (active != nullptr && active != this) return false;
+    if (active == this) return true;
+    if (active != nullptr) return false;
     active = this;
+    handleBaseline = GS::MemoryManager::GetLiveHandleCount();
+    state.handlesGiven = 0;
+    IFCAPI::SetHostModel(ifcModel.get());
     return true;
 }
 
 void HostServices::Deactivate() {
     const std::lock_guard lock(activeMutex);
-    if (active == this) active = nullptr;
+    if (active != this) return;
+    active = nullptr;
+    IFCAPI::SetHostModel(nullptr);
+}
+
+bool HostServices::AdmitQuery(const std::string& query) {
+    GSErrCode refusal = NoError;
+    return Operations::Enter(GetHostToken(), query, query, &refusal) == this;
 }
 
 API_HostFunctionTable HostServices::MakeTable(const std::set<API_HostSlot>& withheld) {
@@ -352,6 +475,9 @@ API_HostFunctionTable HostServices::MakeTable(const std::set<API_HostSlot>& with
     offer(API_HostSlot::GetElementHeader, table.getElementHeader, &Operations::GetElementHeader);
     offer(API_HostSlot::GetElement3DBounds, table.getElement3DBounds, &Operations::GetElement3DBounds);
     offer(API_HostSlot::GetOwnToken, table.getOwnToken, &Operations::GetOwnToken);
+    offer(API_HostSlot::GetSelection, table.getSelection, &Operations::GetSelection);
+    offer(API_HostSlot::DeselectAll, table.deselectAll, &Operations::DeselectAll);
+    offer(API_HostSlot::SelectElements, table.selectElements, &Operations::SelectElements);
     return table;
 }
 
@@ -370,6 +496,145 @@ MenuItemState* HostServices::FindMenuItem(Int32 menuResID, Int32 itemIndex) {
         return &menu.items[static_cast<std::size_t>(itemIndex - 1)];
     }
     return nullptr;
+}
+
+void HostServices::RegisterHostCommands() {
+    // Arguments as APIDefinitions.hpp gives them for each code. Unknown elements are no misuse: they only fail.
+    RegisterCommand(APICmd_ElementInfoString, [this](void* arg1, void* arg2, void*, void*) {
+        const auto* guid = static_cast<const API_Guid*>(arg1);
+        auto* text = static_cast<GS::UniString*>(arg2);
+        if (guid == nullptr || text == nullptr) {
+            transcript->Error("GEIS: no element GUID or no text to fill");
+            return APIERR_GENERAL;
+        }
+        const ProjectElement* element = state.project.FindElement(*guid);
+        if (element == nullptr) return APIERR_GENERAL;
+        *text = ToUniString(element->elementId);
+        return NoError;
+    });
+    RegisterCommand(APICmd_Get3DCuttingPlanes, [this](void* arg1, void*, void*, void*) {
+        auto* info = static_cast<API_3DCutPlanesInfo*>(arg1);
+        if (info == nullptr) {
+            transcript->Error("GC3D: no cutting-plane record to fill");
+            return APIERR_GENERAL;
+        }
+        API_3DCutPlanesInfo filled;
+        filled.isCutPlanes = state.cutPlanesOn;
+        filled.nShapes = static_cast<UInt16>(state.cutShapes.size());
+        if (!state.cutShapes.empty()) {
+            const std::size_t size = state.cutShapes.size() * sizeof(API_3DCutShapeType);
+            filled.shapes = GiveHandle(size);
+            if (filled.shapes == nullptr) return ErrMemoryFull;
+            std::memcpy(*filled.shapes, state.cutShapes.data(), size);
+        }
+        *info = filled;
+        return NoError;
+    });
+    RegisterCommand(APICmd_Change3DCuttingPlanes, [this](void* arg1, void*, void*, void*) {
+        const auto* info = static_cast<const API_3DCutPlanesInfo*>(arg1);
+        if (info == nullptr) {
+            transcript->Error("CC3D: no cutting-plane record");
+            return APIERR_GENERAL;
+        }
+        const std::size_t size = std::size_t{info->nShapes} * sizeof(API_3DCutShapeType);
+        if (info->nShapes > 0 &&
+            (info->shapes == nullptr || static_cast<std::size_t>(BMGetHandleSize(info->shapes)) < size)) {
+            transcript->Error("CC3D: the shapes handle holds fewer than " + std::to_string(info->nShapes) + " shapes");
+            return APIERR_GENERAL;
+        }
+        std::vector<API_3DCutShapeType> shapes(info->nShapes);
+        if (size > 0) std::memcpy(shapes.data(), *info->shapes, size);
+        SetCuttingPlanes(info->isCutPlanes, std::move(shapes));
+        return NoError;
+    });
+    RegisterCommand(APICmd_ChangeWindow, [this](void* arg1, void*, void*, void*) {
+        const auto* window = static_cast<const API_WindowInfo*>(arg1);
+        if (window == nullptr || window->typeID <= 0) {
+            transcript->Error("CHWD: no window record or no window type");
+            return APIERR_GENERAL;
+        }
+        SetActiveWindow(window->typeID);
+        return NoError;
+    });
+    RegisterCommand(APICmd_ZoomToElements, [this](void* arg1, void*, void*, void*) {
+        const auto* elements = static_cast<const GS::Array<API_Guid>*>(arg1);
+        if (elements == nullptr) {
+            transcript->Error("ZTEL: no list of elements");
+            return APIERR_GENERAL;
+        }
+        if (elements->IsEmpty()) return APIERR_GENERAL;
+        std::vector<API_Guid> target(elements->begin(), elements->end());
+        for (const API_Guid& guid : target)
+            if (state.project.FindElement(guid) == nullptr) return APIERR_GENERAL;
+        transcript->Write(Line{{"zoom", GlobalIdsOf(target)}});
+        state.zoomTarget = std::move(target);
+        return NoError;
+    });
+}
+
+void HostServices::SelectFromHost(const std::vector<API_Guid>& elements) {
+    std::vector<API_Guid> selection;
+    GuidSet seen;
+    for (const API_Guid& guid : elements)
+        if (state.project.FindElement(guid) != nullptr && seen.insert(guid).second) selection.push_back(guid);
+    state.selection = std::move(selection);
+    SelectionChanged();
+}
+
+void HostServices::SetCuttingPlanes(bool on, std::vector<API_3DCutShapeType> shapes) {
+    if (on == state.cutPlanesOn && SameShapes(shapes, state.cutShapes)) return;
+    state.cutPlanesOn = on;
+    state.cutShapes = std::move(shapes);
+    Line planes = Line::array();
+    for (const API_3DCutShapeType& shape : state.cutShapes)
+        planes.push_back(Line{shape.pa, shape.pb, shape.pc, shape.pd});
+    transcript->Write(Line{{"cuttingPlanes", Line{{"on", on}, {"planes", std::move(planes)}}}});
+}
+
+void HostServices::SetActiveWindow(API_WindowTypeID window) {
+    if (window == state.activeWindow) return;
+    state.activeWindow = window;
+    transcript->Write(Line{{"window", window}});
+}
+
+void HostServices::SelectionChanged() {
+    if (selectionNotificationPending) return;
+    selectionNotificationPending = true;
+    mainThread->Post([weak = std::weak_ptr<HostServices*>(self)] {
+        if (const auto services = weak.lock()) (*services)->NotifySelectionChange();
+    });
+}
+
+void HostServices::NotifySelectionChange() {
+    selectionNotificationPending = false;
+    transcript->Write(Line{{"selection", GlobalIdsOf(state.selection)}});
+    // The handler is the add-on's code: only while the add-on holds its token.
+    if (tokenPhase != TokenPhase::Issued || state.selectionHandler == nullptr) return;
+    API_Neig last;
+    if (!state.selection.empty()) last.guid = state.selection.back();
+    const GSErrCode result = state.selectionHandler(&last);
+    if (result != NoError) transcript->Write(Line{{"handler", "selectionChanged"}, {"result", ResultCode(result)}});
+}
+
+Line HostServices::GlobalIdsOf(const std::vector<API_Guid>& elements) const {
+    Line globalIds = Line::array();
+    for (const API_Guid& guid : elements) {
+        const ProjectElement* element = state.project.FindElement(guid);
+        globalIds.push_back(element != nullptr ? element->globalId : ToUtf8(APIGuid2GSGuid(guid).ToUniString()));
+    }
+    return globalIds;
+}
+
+GSHandle HostServices::GiveHandle(std::size_t size) {
+    GSHandle handle = BMAllocateHandle(static_cast<GSSize>(size), ALLOCATE_CLEAR, 0);
+    if (handle != nullptr) ++state.handlesGiven;
+    return handle;
+}
+
+USize HostServices::GetLiveGivenHandles() const noexcept {
+    const USize live = GS::MemoryManager::GetLiveHandleCount();
+    const USize grown = live > handleBaseline ? live - handleBaseline : 0;
+    return std::min(grown, state.handlesGiven);
 }
 
 } // namespace HostSim

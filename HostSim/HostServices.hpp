@@ -22,8 +22,12 @@ namespace HostSim {
 // The name of a table slot as scenarios write it ("getProjectInfo"); FindSlot is its inverse.
 const char* GetSlotName(API_HostSlot slot) noexcept;
 std::optional<API_HostSlot> FindSlot(const std::string& name);
-// What {"host": {"fail": [...]}} accepts: a slot name or a four-character command code.
+// The queries of the IFC object accessor as scenarios name them ("FindElementsByGlobalId").
+bool IsIfcQueryName(const std::string& name);
+// What {"host": {"fail": [...]}} accepts: a slot name, an IFC query name or a four-character command code.
 bool IsFailableOperation(const std::string& name);
+
+class IfcHostModel;
 
 struct MenuItemState {
     std::string text;
@@ -61,6 +65,14 @@ struct HostState {
     std::set<std::string> failing; // slot names and command codes that answer APIERR_GENERAL
     std::vector<UInt32> unknownCommands;
     API_Guid ownToken; // the token GUID the host gave the add-on
+
+    std::vector<API_Guid> selection; // in the order the elements were selected
+    bool marquee = false;            // the selection query also reports a marquee polygon
+    bool cutPlanesOn = false;
+    std::vector<API_3DCutShapeType> cutShapes;
+    API_WindowTypeID activeWindow = APIWind_FloorPlanID;
+    std::vector<API_Guid> zoomTarget; // what the last successful 'ZTEL' zoomed to
+    USize handlesGiven = 0;           // memory handles allocated for the add-on since the services were activated
 };
 
 // The host's side of the function table: one operation per slot, working on HostState.
@@ -81,7 +93,8 @@ public:
     HostServices(const HostServices&) = delete;
     HostServices& operator=(const HostServices&) = delete;
 
-    // False when other services are active.
+    // False when other services are active. The active services are also the IFC model (IFCAPI::SetHostModel) and
+    // start counting the memory handles they give the add-on.
     bool Activate();
     void Deactivate();
 
@@ -104,8 +117,34 @@ public:
     const HostState& GetState() const noexcept { return state; }
     MenuItemState* FindMenuItem(Int32 menuResID, Int32 itemIndex);
 
+    // [main-thread] Changes made on the host's side, as a user would make them. Each writes its transcript line
+    // when something changed. SelectFromHost replaces the selection (GUIDs of no element are skipped) and notifies
+    // the add-on even when the selection stays the same, as a click does.
+    void SelectFromHost(const std::vector<API_Guid>& elements);
+    void SetCuttingPlanes(bool on, std::vector<API_3DCutShapeType> shapes);
+    void SetActiveWindow(API_WindowTypeID window);
+
+    // Memory handles the host gave the add-on (marquee polygons, cutting-shape lists) that are still alive: the
+    // growth of the process's live handle count since activation, at most the number given. Handles that other
+    // code keeps meanwhile can only hide among those given, never add to them.
+    USize GetLiveGivenHandles() const noexcept;
+
+    // Lets a query of the IFC model run, under the same rules as the table's operations (main thread, not after
+    // release, not failing by the scenario's wish); false, with the transcript line those rules write, otherwise.
+    bool AdmitQuery(const std::string& query);
+
 private:
     struct Operations;
+
+    void RegisterHostCommands();
+    // Every change of the selection ends in one notification: the add-on's handler runs once the host's main
+    // thread is idle again, after the operation (or the scenario line) that changed it, however many changes it
+    // made.
+    void SelectionChanged();
+    void NotifySelectionChange();
+    Line GlobalIdsOf(const std::vector<API_Guid>& elements) const;
+    // A handle of `size` zeroed bytes, counted as given to the add-on; nullptr when memory is short.
+    GSHandle GiveHandle(std::size_t size);
 
     std::shared_ptr<Transcript> transcript;
     std::shared_ptr<MainThread> mainThread;
@@ -115,6 +154,11 @@ private:
     TokenPhase tokenPhase = TokenPhase::NotIssued;
     std::map<UInt32, CommandHandler> commands;
     char registrationAnchor = 0;
+    std::unique_ptr<IfcHostModel> ifcModel;
+    USize handleBaseline = 0;
+    bool selectionNotificationPending = false;
+    // Posted tasks hold it weakly, so a task that outlives the services does nothing.
+    std::shared_ptr<HostServices*> self;
 };
 
 } // namespace HostSim

@@ -4,6 +4,8 @@
 
 #include "Guid.hpp"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
@@ -21,10 +23,21 @@ const nlohmann::json& Member(const nlohmann::json& object, const char* key, cons
     return *it;
 }
 
-std::string StringMember(const nlohmann::json& object, const char* key, const std::string& where) {
-    const nlohmann::json& value = Member(object, key, where);
+std::string StringValue(const nlohmann::json& value, const char* key, const std::string& where) {
     if (!value.is_string()) Fail(where + ": \"" + key + "\" is not a string");
     return value.get<std::string>();
+}
+
+std::string StringMember(const nlohmann::json& object, const char* key, const std::string& where) {
+    return StringValue(Member(object, key, where), key, where);
+}
+
+// Typos in a hand-written description would otherwise pass unseen.
+void CheckKeys(const nlohmann::json& object, std::initializer_list<const char*> known, const std::string& where) {
+    for (const auto& [key, value] : object.items()) {
+        if (std::none_of(known.begin(), known.end(), [&key](const char* k) { return key == k; }))
+            Fail(where + " has an unknown key \"" + key + "\"");
+    }
 }
 
 API_Box3D ParseBounds(const nlohmann::json& bounds, const std::string& where) {
@@ -43,48 +56,140 @@ API_Box3D ParseBounds(const nlohmann::json& bounds, const std::string& where) {
     return box;
 }
 
+std::string ParseGlobalId(const nlohmann::json& value, const std::string& where) {
+    std::string globalId = StringValue(value, "globalId", where);
+    if (!IsIfcGlobalId(globalId)) Fail(where + ": \"" + globalId + "\" is not an IFC GlobalId");
+    return globalId;
+}
+
 ProjectElement ParseElement(const nlohmann::json& element, std::size_t index) {
     const std::string where = "element " + std::to_string(index + 1);
     if (!element.is_object()) Fail(where + " is not an object");
+    CheckKeys(element, {"guid", "elementId", "globalId", "externalGlobalId", "typeID", "shownIn3D", "bounds"}, where);
     ProjectElement result;
     result.guidText = StringMember(element, "guid", where);
     GS::Guid guid;
     if (!GS::Guid::TryParse(ToUniString(result.guidText), guid) || guid.IsNull())
         Fail(where + ": \"" + result.guidText + "\" is not a GUID");
     result.guid = GSGuid2APIGuid(guid);
-    result.elementId = StringMember(element, "elementId", where);
-    result.globalId = StringMember(element, "globalId", where);
-    if (!IsIfcGlobalId(result.globalId)) Fail(where + ": \"" + result.globalId + "\" is not an IFC GlobalId");
+    if (const auto id = element.find("elementId"); id != element.end())
+        result.elementId = StringValue(*id, "elementId", where);
+    const auto globalId = element.find("globalId");
+    result.globalId = globalId != element.end() ? ParseGlobalId(*globalId, where) : MakeIfcGlobalId(result.guid);
+    if (const auto external = element.find("externalGlobalId"); external != element.end()) {
+        // Files from other applications do not always keep to the IFC form, so any text but the empty one goes.
+        result.externalGlobalId = StringValue(*external, "externalGlobalId", where);
+        if (result.externalGlobalId->empty()) Fail(where + ": \"externalGlobalId\" is empty");
+    }
     if (const auto type = element.find("typeID"); type != element.end()) {
         if (!type->is_number_integer() || type->get<std::int64_t>() <= 0 || type->get<std::int64_t>() > INT32_MAX)
             Fail(where + ": \"typeID\" is not a positive integer");
         result.typeID = type->get<API_ElemTypeID>();
+    }
+    if (const auto shown = element.find("shownIn3D"); shown != element.end()) {
+        if (!shown->is_boolean()) Fail(where + ": \"shownIn3D\" is not a boolean");
+        result.shownIn3D = shown->get<bool>();
     }
     if (const auto bounds = element.find("bounds"); bounds != element.end())
         result.bounds = ParseBounds(*bounds, where);
     return result;
 }
 
-} // namespace
-
-const ProjectElement* ProjectDescription::FindElement(const API_Guid& guid) const {
-    for (const ProjectElement& element : elements)
-        if (element.guid == guid) return &element;
-    return nullptr;
+ProjectObject ParseObject(const nlohmann::json& object, std::size_t index) {
+    const std::string where = "object " + std::to_string(index + 1);
+    if (!object.is_object()) Fail(where + " is not an object");
+    CheckKeys(object, {"globalId", "type"}, where);
+    ProjectObject result;
+    result.globalId = ParseGlobalId(Member(object, "globalId", where), where);
+    if (const auto type = object.find("type"); type != object.end()) result.type = StringValue(*type, "type", where);
+    return result;
 }
 
-bool IsIfcGlobalId(const std::string& text) {
-    if (text.size() != 22) return false;
-    for (const char ch : text) {
-        const bool ok =
-            (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || ch == '_' || ch == '$';
-        if (!ok) return false;
+const nlohmann::json* ArrayMember(const nlohmann::json& description, const char* key) {
+    const auto it = description.find(key);
+    if (it == description.end()) return nullptr;
+    if (!it->is_array()) Fail(std::string("\"") + key + "\" is not an array");
+    return &*it;
+}
+
+} // namespace
+
+std::size_t ApiGuidHash::operator()(const API_Guid& guid) const noexcept {
+    return GS::GenerateHashValue(APIGuid2GSGuid(guid));
+}
+
+void ProjectDescription::Reindex() {
+    elementIndex.clear();
+    globalIdIndex.clear();
+    elementIndex.reserve(elements.size());
+    globalIdIndex.reserve(elements.size() + objects.size());
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        globalIdIndex[objects[i].globalId].push_back(FirstObjectNumber + i);
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        const ProjectElement& element = elements[i];
+        if (!elementIndex.emplace(element.guid, i).second)
+            Fail("GUID " + ToUtf8(APIGuid2GSGuid(element.guid).ToUniString()) + " appears twice");
+        const ObjectNumber object = i + 1;
+        globalIdIndex[element.globalId].push_back(object);
+        if (element.externalGlobalId && *element.externalGlobalId != element.globalId)
+            globalIdIndex[*element.externalGlobalId].push_back(object);
     }
-    return true;
+    indexedElements = elements.size();
+    indexedObjects = objects.size();
+}
+
+bool ProjectDescription::IsIndexCurrent() const noexcept {
+    return indexedElements == elements.size() && indexedObjects == objects.size();
+}
+
+std::optional<std::size_t> ProjectDescription::FindElementIndex(const API_Guid& guid) const {
+    if (IsIndexCurrent()) {
+        const auto it = elementIndex.find(guid);
+        if (it == elementIndex.end()) return std::nullopt;
+        return it->second;
+    }
+    for (std::size_t i = 0; i < elements.size(); ++i)
+        if (elements[i].guid == guid) return i;
+    return std::nullopt;
+}
+
+const ProjectElement* ProjectDescription::FindElement(const API_Guid& guid) const {
+    const std::optional<std::size_t> index = FindElementIndex(guid);
+    return index ? &elements[*index] : nullptr;
+}
+
+std::vector<ObjectNumber> ProjectDescription::FindObjects(const std::string& globalId) const {
+    if (IsIndexCurrent()) {
+        const auto it = globalIdIndex.find(globalId);
+        return it == globalIdIndex.end() ? std::vector<ObjectNumber>{} : it->second;
+    }
+    std::vector<ObjectNumber> found;
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        if (objects[i].globalId == globalId) found.push_back(FirstObjectNumber + i);
+    for (std::size_t i = 0; i < elements.size(); ++i)
+        if (elements[i].globalId == globalId || elements[i].externalGlobalId == globalId) found.push_back(i + 1);
+    return found;
+}
+
+const ProjectElement* ProjectDescription::ElementOfObject(ObjectNumber object) const {
+    if (object == 0 || object > elements.size()) return nullptr;
+    return &elements[static_cast<std::size_t>(object - 1)];
+}
+
+const ProjectObject* ProjectDescription::OtherObject(ObjectNumber object) const {
+    if (object < FirstObjectNumber || object - FirstObjectNumber >= objects.size()) return nullptr;
+    return &objects[static_cast<std::size_t>(object - FirstObjectNumber)];
+}
+
+std::optional<ObjectNumber> ProjectDescription::ObjectOfElement(const API_Guid& guid) const {
+    const std::optional<std::size_t> index = FindElementIndex(guid);
+    if (!index) return std::nullopt;
+    return ObjectNumber{*index} + 1;
 }
 
 ProjectDescription ParseProjectDescription(const nlohmann::json& description) {
     if (!description.is_object()) Fail("the document is not an object");
+    CheckKeys(description, {"name", "elements", "objects"}, "the document");
     ProjectDescription result;
     const nlohmann::json& name = Member(description, "name", "the document");
     if (name.is_string()) {
@@ -92,14 +197,16 @@ ProjectDescription ParseProjectDescription(const nlohmann::json& description) {
     } else if (!name.is_null()) {
         Fail("\"name\" is neither a string nor null");
     }
-    if (const auto elements = description.find("elements"); elements != description.end()) {
-        if (!elements->is_array()) Fail("\"elements\" is not an array");
-        for (std::size_t i = 0; i < elements->size(); ++i) {
-            ProjectElement element = ParseElement((*elements)[i], i);
-            if (result.FindElement(element.guid) != nullptr) Fail("GUID " + element.guidText + " appears twice");
-            result.elements.push_back(std::move(element));
-        }
+    if (const nlohmann::json* elements = ArrayMember(description, "elements")) {
+        result.elements.reserve(elements->size());
+        for (std::size_t i = 0; i < elements->size(); ++i)
+            result.elements.push_back(ParseElement((*elements)[i], i));
     }
+    if (const nlohmann::json* objects = ArrayMember(description, "objects")) {
+        for (std::size_t i = 0; i < objects->size(); ++i)
+            result.objects.push_back(ParseObject((*objects)[i], i));
+    }
+    result.Reindex();
     return result;
 }
 
@@ -109,6 +216,37 @@ ProjectDescription LoadProjectDescription(const std::filesystem::path& file) {
     nlohmann::json document = nlohmann::json::parse(in, nullptr, false);
     if (document.is_discarded()) Fail(file.filename().string() + " is not valid JSON");
     return ParseProjectDescription(document);
+}
+
+ProjectDescription MakeSyntheticProject(std::size_t count) {
+    if (count > UINT32_MAX) throw std::length_error("a synthetic project has at most 2^32 - 1 elements");
+    ProjectDescription result;
+    result.name = "Synthetic";
+    result.elements.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto n = static_cast<UInt32>(i + 1);
+        ProjectElement& element = result.elements[i];
+        element.guid.time_low = n;
+        element.guid.time_mid = 0x5359;            // "SY"
+        element.guid.time_hi_and_version = 0x4E54; // "NT"
+        element.guid.clock_seq_hi_and_reserved = 0x80;
+        element.guid.node[2] = static_cast<UInt8>(n >> 24);
+        element.guid.node[3] = static_cast<UInt8>(n >> 16);
+        element.guid.node[4] = static_cast<UInt8>(n >> 8);
+        element.guid.node[5] = static_cast<UInt8>(n);
+        char text[40];
+        std::snprintf(text, sizeof text, "{%08X-5359-4E54-8000-0000%08X}", n, n);
+        element.guidText = text;
+        element.elementId = "SYN-" + std::to_string(n);
+        element.globalId = MakeIfcGlobalId(element.guid);
+        element.typeID = static_cast<API_ElemTypeID>(1 + i % 3);
+        const auto x = static_cast<double>(n % 100);
+        const auto y = static_cast<double>(n / 100 % 100);
+        const auto z = static_cast<double>(n / 10000);
+        element.bounds = API_Box3D{.xMin = x, .yMin = y, .xMax = x + 1.0, .yMax = y + 1.0, .zMin = z, .zMax = z + 1.0};
+    }
+    result.Reindex();
+    return result;
 }
 
 } // namespace HostSim

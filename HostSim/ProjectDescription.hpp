@@ -1,13 +1,17 @@
 #ifndef HOSTSIM_PROJECTDESCRIPTION_HPP
 #define HOSTSIM_PROJECTDESCRIPTION_HPP
 
+#include "IfcGlobalId.hpp"
+
 #include "APIDefinitions.hpp"
 
 #include <nlohmann/json.hpp>
 
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace HostSim {
@@ -15,28 +19,72 @@ namespace HostSim {
 // One model element of the simulated project.
 struct ProjectElement {
     API_Guid guid;
-    std::string guidText; // as written in the description
-    std::string elementId;
-    std::string globalId; // the 22-character IFC form
+    std::string guidText;                        // as written in the description
+    std::string elementId;                       // may be empty
+    std::string globalId;                        // the one the host assigns, in the 22-character IFC form
+    std::optional<std::string> externalGlobalId; // kept from the IFC file the element was imported from
     API_ElemTypeID typeID = 1;
+    bool shownIn3D = true;
     std::optional<API_Box3D> bounds; // none: the host cannot give the element's 3D bounds
 };
 
-// The project open in the host: its name (none when it was never saved) and its elements.
+// An object of the model's IFC view that stands for no element (a space, a storey, an opening...).
+struct ProjectObject {
+    std::string globalId;
+    std::string type; // a label only, e.g. "IfcBuildingStorey"
+};
+
+// Numbers of the objects of the IFC view: element i (0-based) is i + 1, other object j is FirstObjectNumber + j.
+using ObjectNumber = UInt64;
+inline constexpr ObjectNumber FirstObjectNumber = ObjectNumber{1} << 32;
+
+struct ApiGuidHash {
+    std::size_t operator()(const API_Guid& guid) const noexcept;
+};
+
+// The project open in the host: its name (none when it was never saved), its elements and its other IFC objects.
+// Lookups by GUID and by GlobalId go through hash indexes that Reindex builds; after changing `elements` or
+// `objects` directly, call Reindex (until then lookups fall back to a linear search when the counts differ).
 struct ProjectDescription {
     std::optional<std::string> name;
     std::vector<ProjectElement> elements;
+    std::vector<ProjectObject> objects;
+
+    // Throws std::runtime_error when a GUID appears twice.
+    void Reindex();
 
     const ProjectElement* FindElement(const API_Guid& guid) const;
+    std::optional<std::size_t> FindElementIndex(const API_Guid& guid) const;
+
+    // Every object whose host GlobalId or external GlobalId is `globalId`: other objects first, then elements, each
+    // in the order of the description; an object matching by both GlobalIds is listed once.
+    std::vector<ObjectNumber> FindObjects(const std::string& globalId) const;
+    // The element an object number stands for; nullptr for other objects and unknown numbers.
+    const ProjectElement* ElementOfObject(ObjectNumber object) const;
+    const ProjectObject* OtherObject(ObjectNumber object) const;
+    // The object number of the element with that GUID.
+    std::optional<ObjectNumber> ObjectOfElement(const API_Guid& guid) const;
+
+private:
+    bool IsIndexCurrent() const noexcept;
+
+    std::unordered_map<API_Guid, std::size_t, ApiGuidHash> elementIndex;
+    std::unordered_map<std::string, std::vector<ObjectNumber>> globalIdIndex;
+    std::size_t indexedElements = 0;
+    std::size_t indexedObjects = 0;
 };
 
-// Reads a description: {"name": "..." | null, "elements": [{"guid", "elementId", "globalId", "typeID"?, "bounds"?:
-// {"xMin", "yMin", "zMin", "xMax", "yMax", "zMax"}}]}. Throws std::runtime_error naming what is wrong.
+// Reads a description (keys in README.md): {"name": "..." | null, "elements": [{"guid", "elementId"?, "globalId"?,
+// "externalGlobalId"?, "typeID"?, "shownIn3D"?, "bounds"?: {"xMin", "yMin", "zMin", "xMax", "yMax", "zMax"}}],
+// "objects": [{"globalId", "type"?}]}. A missing GlobalId is computed from the GUID. Throws std::runtime_error
+// naming what is wrong (also for unknown keys).
 ProjectDescription ParseProjectDescription(const nlohmann::json& description);
 ProjectDescription LoadProjectDescription(const std::filesystem::path& file);
 
-// True for the 22 characters of the IFC GlobalId alphabet (0-9, A-Z, a-z, "_" and "$").
-bool IsIfcGlobalId(const std::string& text);
+// A project named "Synthetic" with `count` elements and no other objects, the same in every run: element n
+// (1-based) has the GUID {nnnnnnnn-5359-4E54-8000-0000nnnnnnnn} (n in hex), the element ID "SYN-n" (n in decimal),
+// the GlobalId of its GUID, type 1 + (n - 1) % 3 and the unit box at (n % 100, n / 100 % 100, n / 10000).
+ProjectDescription MakeSyntheticProject(std::size_t count);
 
 } // namespace HostSim
 

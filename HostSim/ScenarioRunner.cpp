@@ -4,9 +4,11 @@
 
 #include "DGBrowser.hpp"
 #include "GSException.hpp"
+#include "Guid.hpp"
 
 #include <poll.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -60,6 +62,72 @@ std::string Trim(const std::string& text) {
     if (first == std::string::npos) return {};
     const auto last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
+}
+
+// Enough for any benchmark; a typo of a few more digits should not take the machine's memory.
+constexpr std::uint64_t MaxSyntheticElements = 10'000'000;
+
+// The elements a {"host": {"select": [...]}} names, in order: a GUID text names its element, any other text every
+// element that carries it as its host or external GlobalId. A text that names no element spoils the line.
+std::vector<API_Guid> ParseSelection(const ProjectDescription& project, const Line& value) {
+    if (!value.is_array()) throw LineError("host: \"select\" must be an array of GUIDs or GlobalIds");
+    std::vector<API_Guid> elements;
+    for (const Line& item : value) {
+        const std::string text = GetString(item, "host: an entry of \"select\"");
+        GS::Guid guid;
+        if (GS::Guid::TryParse(ToUniString(text), guid)) {
+            if (project.FindElement(GSGuid2APIGuid(guid)) == nullptr)
+                throw LineError("host: \"select\": " + Quoted(text) + " is the GUID of no element");
+            elements.push_back(GSGuid2APIGuid(guid));
+            continue;
+        }
+        const std::size_t before = elements.size();
+        for (const ObjectNumber object : project.FindObjects(text))
+            if (const ProjectElement* element = project.ElementOfObject(object)) elements.push_back(element->guid);
+        if (elements.size() == before)
+            throw LineError("host: \"select\": " + Quoted(text) + " is the GlobalId of no element");
+    }
+    return elements;
+}
+
+// {"on": bool, "planes": [[a, b, c, d], ...]}; what is left out stays as it is.
+void SetCuttingPlanes(HostServices& services, const Line& value) {
+    if (!value.is_object()) throw LineError("host: \"cuttingPlanes\" must be an object with \"on\" and \"planes\"");
+    const HostState& state = services.GetState();
+    bool on = state.cutPlanesOn;
+    std::vector<API_3DCutShapeType> shapes = state.cutShapes;
+    for (const auto& [key, item] : value.items()) {
+        if (key == "on") {
+            if (!item.is_boolean()) throw LineError("host: \"cuttingPlanes\": \"on\" must be true or false");
+            on = item.get<bool>();
+        } else if (key == "planes") {
+            if (!item.is_array() || item.size() > UINT16_MAX)
+                throw LineError("host: \"cuttingPlanes\": \"planes\" must be an array of at most 65535 planes");
+            shapes.clear();
+            for (const Line& plane : item) {
+                if (!plane.is_array() || plane.size() != 4 ||
+                    !std::all_of(plane.begin(), plane.end(), [](const Line& n) { return n.is_number(); }))
+                    throw LineError("host: \"cuttingPlanes\": each plane is [a, b, c, d], four numbers");
+                API_3DCutShapeType shape;
+                shape.pa = plane[0].get<double>();
+                shape.pb = plane[1].get<double>();
+                shape.pc = plane[2].get<double>();
+                shape.pd = plane[3].get<double>();
+                shapes.push_back(shape);
+            }
+        } else {
+            throw LineError("host: \"cuttingPlanes\": unknown key " + Quoted(key));
+        }
+    }
+    services.SetCuttingPlanes(on, std::move(shapes));
+}
+
+// Elements that went with the old model leave the selection and the zoom target; the name stays.
+void ReplaceElements(HostState& state, ProjectDescription model) {
+    model.name = state.project.name;
+    state.project = std::move(model);
+    state.selection.clear();
+    state.zoomTarget.clear();
 }
 
 bool WaitReadable(int fd, int timeoutMs) {
@@ -258,6 +326,22 @@ void ScenarioRunner::HostChange(const Line& line) {
             state.failing = std::move(failing);
         } else if (key == "userDataFolder") {
             host.SetUserDataFolder(host.ExpandPath(GetString(value, "host: \"userDataFolder\"")));
+        } else if (key == "select") {
+            host.GetServices().SelectFromHost(ParseSelection(state.project, value));
+        } else if (key == "marquee") {
+            if (!value.is_boolean()) throw LineError("host: \"marquee\" must be true or false");
+            state.marquee = value.get<bool>();
+        } else if (key == "cuttingPlanes") {
+            SetCuttingPlanes(host.GetServices(), value);
+        } else if (key == "window") {
+            const Int32 window = GetInt32(value, "host: \"window\" (a window type)");
+            if (window <= 0) throw LineError("host: \"window\" must be a positive window type");
+            host.GetServices().SetActiveWindow(window);
+        } else if (key == "syntheticElements") {
+            if (!value.is_number_unsigned() || value.get<std::uint64_t>() > MaxSyntheticElements)
+                throw LineError("host: \"syntheticElements\" must be a count from 0 to " +
+                                std::to_string(MaxSyntheticElements));
+            ReplaceElements(state, MakeSyntheticProject(value.get<std::size_t>()));
         } else {
             throw LineError("host: unknown setting " + Quoted(key));
         }

@@ -139,7 +139,8 @@ TEST(QuitWithThreads, TheHostWaitsForTheAddOnsThreadsBeforeUnloading) {
 {"call": "StartSleeper", "arg": 300}
 {"quit": {"release": true}})S");
     const long slept = IndexOf(lines, json{{"page", "Slept(0, 0)"}});
-    const long quit = IndexOf(lines, json::parse(R"S({"quit": {"release": true, "keepInMemory": 1}})S"));
+    const long quit =
+        IndexOf(lines, json::parse(R"S({"quit": {"release": true, "keepInMemory": 1, "liveHandles": 0}})S"));
     EXPECT_NE(slept, -1) << Dump(lines);
     EXPECT_LT(slept, quit);
     EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);

@@ -1,8 +1,11 @@
 #include "ProjectDescription.hpp"
 #include "MenuText.hpp"
 
+#include "Guid.hpp"
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace {
@@ -72,6 +75,143 @@ TEST(ProjectDescription, BundledSampleLoads) {
     EXPECT_TRUE(project.name.has_value());
     EXPECT_GE(project.elements.size(), 3u);
     EXPECT_THROW(HostSim::LoadProjectDescription("/nonexistent/project.json"), std::runtime_error);
+}
+
+const char* const A = "{11111111-2222-3333-4444-555555555555}";
+const char* const B = "{22222222-2222-4222-8222-222222222222}";
+const char* const C = "{33333333-3333-4333-8333-333333333333}";
+const char* const D = "{44444444-4444-4444-8444-444444444444}";
+const std::string AOwn = "0H4H4H8Y8pCqH4LLLLLLLL";
+const std::string Shared = "2SharedByStoreyAndB000";
+
+HostSim::ProjectDescription ModelProject() {
+    return HostSim::LoadProjectDescription(std::string(HOSTSIM_TEST_DATA_DIR) + "/ModelProject.json");
+}
+
+API_Guid G(const char* text) {
+    return GSGuid2APIGuid(GS::Guid(text));
+}
+
+TEST(ProjectDescription, OptionalKeysAndTheirDefaults) {
+    const auto project = ModelProject();
+    ASSERT_EQ(project.elements.size(), 4u);
+    ASSERT_EQ(project.objects.size(), 2u);
+    const auto& a = project.elements[0];
+    EXPECT_EQ(a.elementId, "WALL-A");
+    EXPECT_EQ(a.globalId, AOwn); // computed from the GUID
+    EXPECT_FALSE(a.externalGlobalId.has_value());
+    EXPECT_TRUE(a.shownIn3D);
+    const auto& b = project.elements[1];
+    EXPECT_EQ(b.elementId, "");
+    EXPECT_EQ(b.globalId, Shared); // given, so not computed
+    EXPECT_EQ(project.elements[2].externalGlobalId, std::optional<std::string>("1ExternalGlobalIdOfC01"));
+    EXPECT_EQ(project.elements[2].globalId, "0pCpCpCpD3CuCpCpCpCpCp");
+    EXPECT_FALSE(project.elements[3].shownIn3D);
+    EXPECT_EQ(project.objects[0].type, "IfcBuildingStorey");
+}
+
+TEST(ProjectDescription, RefusesUnknownKeysAndBadNewValues) {
+    const std::string guid = "{11111111-2222-3333-4444-555555555555}";
+    json typo = Element(guid, "2O2Fr$t4X7Zf8NOew3FLOH");
+    typo["externalGlobalID"] = "x";
+    EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"elements", {typo}}}).find("\"externalGlobalID\""), std::string::npos);
+    json emptyExternal = Element(guid, "2O2Fr$t4X7Zf8NOew3FLOH");
+    emptyExternal["externalGlobalId"] = "";
+    EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"elements", {emptyExternal}}}).find("empty"), std::string::npos);
+    json shown = Element(guid, "2O2Fr$t4X7Zf8NOew3FLOH");
+    shown["shownIn3D"] = 1;
+    EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"elements", {shown}}}).find("shownIn3D"), std::string::npos);
+    EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"objects", {{{"globalId", "short"}}}}}).find("object 1"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"objects", {json::object()}}}).find("\"globalId\""), std::string::npos);
+    EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"objects", 3}}).find("\"objects\""), std::string::npos);
+    EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"extra", 3}}).find("\"extra\""), std::string::npos);
+    // An external GlobalId need not have the IFC form: other applications write what they like.
+    json foreign = Element(guid, "2O2Fr$t4X7Zf8NOew3FLOH");
+    foreign["externalGlobalId"] = "not-an-ifc-id";
+    EXPECT_EQ(ErrorOf(json{{"name", nullptr}, {"elements", {foreign}}}), "");
+}
+
+TEST(ProjectDescription, GlobalIdIndexListsOtherObjectsFirstThenElementsInOrder) {
+    const auto project = ModelProject();
+    using HostSim::FirstObjectNumber;
+    // The storey and B share a GlobalId: only B is an element.
+    EXPECT_EQ(project.FindObjects(Shared), (std::vector<HostSim::ObjectNumber>{FirstObjectNumber, 2}));
+    // A's own GlobalId is D's external one: both, in the order of the description.
+    EXPECT_EQ(project.FindObjects(AOwn), (std::vector<HostSim::ObjectNumber>{1, 4}));
+    // C is found by its external GlobalId and by its own.
+    EXPECT_EQ(project.FindObjects("1ExternalGlobalIdOfC01"), std::vector<HostSim::ObjectNumber>{3});
+    EXPECT_EQ(project.FindObjects("0pCpCpCpD3CuCpCpCpCpCp"), std::vector<HostSim::ObjectNumber>{3});
+    EXPECT_EQ(project.FindObjects("3SpaceOnlyNoElement000"), std::vector<HostSim::ObjectNumber>{FirstObjectNumber + 1});
+    EXPECT_TRUE(project.FindObjects("0000000000000000000000").empty());
+    EXPECT_TRUE(project.FindObjects("").empty());
+}
+
+TEST(ProjectDescription, AnObjectMatchingByBothGlobalIdsIsListedOnce) {
+    json element = Element("{11111111-2222-3333-4444-555555555555}", "2O2Fr$t4X7Zf8NOew3FLOH");
+    element["externalGlobalId"] = "2O2Fr$t4X7Zf8NOew3FLOH";
+    const auto project = ParseProjectDescription(json{{"name", nullptr}, {"elements", {element}}});
+    EXPECT_EQ(project.FindObjects("2O2Fr$t4X7Zf8NOew3FLOH"), std::vector<HostSim::ObjectNumber>{1});
+}
+
+TEST(ProjectDescription, ObjectNumbersAtTheirBoundaries) {
+    const auto project = ModelProject();
+    using HostSim::FirstObjectNumber;
+    EXPECT_EQ(project.ElementOfObject(0), nullptr);
+    EXPECT_EQ(project.ElementOfObject(1), &project.elements[0]);
+    EXPECT_EQ(project.ElementOfObject(4), &project.elements[3]);
+    EXPECT_EQ(project.ElementOfObject(5), nullptr);
+    EXPECT_EQ(project.ElementOfObject(FirstObjectNumber), nullptr);
+    EXPECT_EQ(project.OtherObject(FirstObjectNumber - 1), nullptr);
+    EXPECT_EQ(project.OtherObject(FirstObjectNumber), &project.objects[0]);
+    EXPECT_EQ(project.OtherObject(FirstObjectNumber + 1), &project.objects[1]);
+    EXPECT_EQ(project.OtherObject(FirstObjectNumber + 2), nullptr);
+    EXPECT_EQ(project.OtherObject(1), nullptr);
+    EXPECT_EQ(project.ObjectOfElement(G(D)), std::optional<HostSim::ObjectNumber>(4));
+    EXPECT_EQ(project.ObjectOfElement(APINULLGuid), std::nullopt);
+}
+
+TEST(ProjectDescription, ChangesWithoutReindexStillFindTheirElements) {
+    auto project = ModelProject();
+    HostSim::ProjectElement added;
+    added.guid = G("{55555555-5555-4555-8555-555555555555}");
+    added.globalId = AOwn;
+    project.elements.push_back(added);
+    EXPECT_EQ(project.FindElement(added.guid), &project.elements[4]);
+    EXPECT_EQ(project.FindObjects(AOwn), (std::vector<HostSim::ObjectNumber>{1, 4, 5}));
+    project.Reindex();
+    EXPECT_EQ(project.FindObjects(AOwn), (std::vector<HostSim::ObjectNumber>{1, 4, 5}));
+    project.elements.push_back(added);
+    EXPECT_THROW(project.Reindex(), std::runtime_error);
+}
+
+TEST(ProjectDescription, SyntheticModelOfAHundredThousandElements) {
+    const auto project = HostSim::MakeSyntheticProject(100000);
+    ASSERT_EQ(project.elements.size(), 100000u);
+    EXPECT_EQ(project.name, std::optional<std::string>("Synthetic"));
+    const auto& e42 = project.elements[41];
+    EXPECT_EQ(e42.guidText, "{0000002A-5359-4E54-8000-00000000002A}");
+    EXPECT_EQ(GSGuid2APIGuid(GS::Guid(e42.guidText.c_str())), e42.guid);
+    EXPECT_EQ(e42.globalId, "00000gKrbEL8000000000g");
+    EXPECT_EQ(e42.elementId, "SYN-42");
+    EXPECT_EQ(e42.typeID, 3);
+    ASSERT_TRUE(e42.bounds.has_value());
+    EXPECT_EQ(e42.bounds->xMin, 42.0);
+    EXPECT_EQ(project.elements.back().bounds->zMin, 10.0);
+    EXPECT_EQ(HostSim::MakeSyntheticProject(3).elements[2].guid, project.elements[2].guid); // the same every time
+
+    // Every element by GUID and by GlobalId. A linear search would take billions of steps here; the index, well
+    // under the limit even in a sanitizer build.
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t found = 0;
+    for (std::size_t i = 0; i < project.elements.size(); ++i) {
+        const auto& element = project.elements[i];
+        found += project.FindElement(element.guid) == &element;
+        const auto objects = project.FindObjects(element.globalId);
+        found += objects.size() == 1 && objects[0] == i + 1;
+    }
+    EXPECT_EQ(found, 200000u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(MenuText, SplitsTextControlsAndIcon) {

@@ -10,6 +10,7 @@
 #include "DGDialog.hpp"
 #include "DebugOutput.hpp"
 #include "GSException.hpp"
+#include "IFCObjectAccessor.hpp"
 #include "JSValues.hpp"
 #include "Location.hpp"
 #include "RS.hpp"
@@ -21,8 +22,10 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #ifndef FAKE_LAYOUT
 #define FAKE_LAYOUT API_EntryRecordLayout
@@ -74,6 +77,81 @@ Int32 IntegerArgument(const GS::Ref<JS::Base>& arg) {
 GS::UniString StringArgument(const GS::Ref<JS::Base>& arg) {
     const auto value = GS::CheckedCast<JS::Value>(arg);
     return value.IsNull() ? GS::UniString() : value->GetString();
+}
+
+bool BoolArgument(const GS::Ref<JS::Base>& arg) {
+    const auto value = GS::CheckedCast<JS::Value>(arg);
+    return !value.IsNull() && value->GetBool();
+}
+
+double NumberArgument(const GS::Ref<JS::Base>& arg) {
+    const auto value = GS::CheckedCast<JS::Value>(arg);
+    return value.IsNull() ? 0.0 : value->GetDouble();
+}
+
+GS::Ref<JS::Base> Number(double value) {
+    return GS::NewRef<JS::Value>(value);
+}
+
+GS::Ref<JS::Base> Flag(bool value) {
+    return GS::NewRef<JS::Value>(value);
+}
+
+GS::Ref<JS::Base> Item(const GS::Ref<JS::Base>& arg, const char* name) {
+    const auto object = GS::CheckedCast<JS::Object>(arg);
+    return object.IsNull() ? GS::Ref<JS::Base>() : object->GetItem(name);
+}
+
+const GS::Array<GS::Ref<JS::Base>>& Items(const GS::Ref<JS::Base>& arg) {
+    static const GS::Array<GS::Ref<JS::Base>> none;
+    const auto array = GS::CheckedCast<JS::Array>(arg);
+    return array.IsNull() ? none : array->GetItemArray();
+}
+
+GS::Ref<JS::Base> GuidText(const API_Guid& guid) {
+    return Text(APIGuid2GSGuid(guid).ToUniString());
+}
+
+API_Guid GuidArgument(const GS::Ref<JS::Base>& arg) {
+    return GSGuid2APIGuid(GS::Guid(StringArgument(arg)));
+}
+
+GS::Array<API_Guid> GuidListArgument(const GS::Ref<JS::Base>& arg) {
+    GS::Array<API_Guid> guids;
+    for (const auto& item : Items(arg))
+        guids.Push(GuidArgument(item));
+    return guids;
+}
+
+GS::Ref<JS::Object> Outcome(GSErrCode result) {
+    auto object = GS::NewRef<JS::Object>();
+    object->AddItem("result", Integer(result));
+    return object;
+}
+
+// Handles the host gave that a test asked the add-on not to release; released when the module is unloaded, so that
+// the host's count at quit sees them and nothing leaks.
+std::vector<GSHandle> keptHandles;
+
+void ReleaseOrKeep(GSHandle handle, bool keep) {
+    if (handle == nullptr) return;
+    if (keep) {
+        keptHandles.push_back(handle);
+    } else {
+        BMKillHandle(&handle);
+    }
+}
+
+std::optional<IFCAPI::ObjectAccessor> Accessor() {
+    API_Guid token;
+    if (Host(&API_HostFunctionTable::getOwnToken, registrationValue, &token) != NoError) return std::nullopt;
+    auto accessor = IFCAPI::ObjectAccessor::GetObjectAccessor(token);
+    if (accessor.IsErr()) return std::nullopt;
+    return std::move(accessor).Unwrap();
+}
+
+GS::Ref<JS::Base> OptionalText(const ACAPI::Result<GS::UniString>& text) {
+    return text.IsOk() ? Text(text.Unwrap()) : GS::Ref<JS::Base>();
 }
 
 class FakePalette;
@@ -258,6 +336,131 @@ void FakePalette::RegisterScriptObject() {
         const auto value = GS::CheckedCast<JS::Value>(arg);
         return Integer(Host(&API_HostFunctionTable::keepInMemory, !value.IsNull() && value->GetBool()));
     });
+    add("Select", [](GS::Ref<JS::Base> arg) {
+        GS::Array<API_Neig> neigs;
+        for (const API_Guid& guid : GuidListArgument(Item(arg, "guids"))) {
+            API_Neig neig;
+            neig.guid = guid;
+            neigs.Push(neig);
+        }
+        return Integer(Host(&API_HostFunctionTable::selectElements, &neigs, BoolArgument(Item(arg, "add"))));
+    });
+    add("DeselectAll", [](GS::Ref<JS::Base>) { return Integer(Host(&API_HostFunctionTable::deselectAll)); });
+    // The argument true keeps the marquee handle instead of releasing it.
+    add("Selection", [](GS::Ref<JS::Base> arg) {
+        API_SelectionInfo info;
+        GS::Array<API_Neig> neigs;
+        const GSErrCode result = Host(&API_HostFunctionTable::getSelection, &info, &neigs, false, false, 0);
+        auto outcome = Outcome(result);
+        if (result != NoError) return GS::Ref<JS::Base>(outcome);
+        auto guids = GS::NewRef<JS::Array>();
+        for (const API_Neig& neig : neigs)
+            guids->AddItem(neig.neigID == 0 ? GuidText(neig.guid) : Text("neigID set"));
+        outcome->AddItem("guids", guids);
+        outcome->AddItem("typeID", Integer(info.typeID));
+        outcome->AddItem("count", Integer(info.sel_nElem));
+        if (info.marquee.coords != nullptr) {
+            auto points = GS::NewRef<JS::Array>();
+            const auto* coords = reinterpret_cast<const API_Coord*>(*info.marquee.coords);
+            for (Int32 i = 0; i < info.marquee.nCoords; ++i) {
+                auto point = GS::NewRef<JS::Array>();
+                point->AddItem(Number(coords[i].x));
+                point->AddItem(Number(coords[i].y));
+                points->AddItem(point);
+            }
+            outcome->AddItem("marquee", points);
+        }
+        ReleaseOrKeep(info.marquee.coords, BoolArgument(arg));
+        return GS::Ref<JS::Base>(outcome);
+    });
+    add("ElementName", [](GS::Ref<JS::Base> arg) {
+        API_Guid guid = GuidArgument(arg);
+        GS::UniString name = "untouched";
+        auto outcome =
+            Outcome(Host(&API_HostFunctionTable::command, APICmd_ElementInfoString, &guid, &name, nullptr, nullptr));
+        outcome->AddItem("name", Text(name));
+        return outcome;
+    });
+    // The argument true keeps the shapes handle instead of releasing it.
+    add("CutPlanes", [](GS::Ref<JS::Base> arg) {
+        API_3DCutPlanesInfo info;
+        const GSErrCode result =
+            Host(&API_HostFunctionTable::command, APICmd_Get3DCuttingPlanes, &info, nullptr, nullptr, nullptr);
+        auto outcome = Outcome(result);
+        if (result != NoError) return outcome;
+        outcome->AddItem("on", Flag(info.isCutPlanes));
+        outcome->AddItem("handle", Flag(info.shapes != nullptr));
+        auto planes = GS::NewRef<JS::Array>();
+        const auto* shapes =
+            info.shapes != nullptr ? reinterpret_cast<const API_3DCutShapeType*>(*info.shapes) : nullptr;
+        for (UInt16 i = 0; shapes != nullptr && i < info.nShapes; ++i) {
+            auto plane = GS::NewRef<JS::Array>();
+            for (const double coefficient : {shapes[i].pa, shapes[i].pb, shapes[i].pc, shapes[i].pd})
+                plane->AddItem(Number(coefficient));
+            planes->AddItem(plane);
+        }
+        outcome->AddItem("planes", planes);
+        ReleaseOrKeep(info.shapes, BoolArgument(arg));
+        return outcome;
+    });
+    // {"on": bool, "planes": [[a, b, c, d], ...]}; the add-on's handle is released after the call.
+    add("SetCutPlanes", [](GS::Ref<JS::Base> arg) {
+        const auto& planes = Items(Item(arg, "planes"));
+        API_3DCutPlanesInfo info;
+        info.isCutPlanes = BoolArgument(Item(arg, "on"));
+        info.nShapes = static_cast<UInt16>(planes.GetSize());
+        if (info.nShapes > 0) {
+            info.shapes =
+                BMAllocateHandle(static_cast<GSSize>(info.nShapes * sizeof(API_3DCutShapeType)), ALLOCATE_CLEAR, 0);
+            auto* shapes = reinterpret_cast<API_3DCutShapeType*>(*info.shapes);
+            for (UInt16 i = 0; i < info.nShapes; ++i) {
+                const auto& c = Items(planes[i]);
+                shapes[i].pa = NumberArgument(c[0]);
+                shapes[i].pb = NumberArgument(c[1]);
+                shapes[i].pc = NumberArgument(c[2]);
+                shapes[i].pd = NumberArgument(c[3]);
+            }
+        }
+        const GSErrCode result =
+            Host(&API_HostFunctionTable::command, APICmd_Change3DCuttingPlanes, &info, nullptr, nullptr, nullptr);
+        BMKillHandle(&info.shapes);
+        return Integer(result);
+    });
+    add("Window", [](GS::Ref<JS::Base> arg) {
+        API_WindowInfo window;
+        window.typeID = IntegerArgument(arg);
+        return Integer(Host(&API_HostFunctionTable::command, APICmd_ChangeWindow, &window, nullptr, nullptr, nullptr));
+    });
+    add("Zoom", [](GS::Ref<JS::Base> arg) {
+        GS::Array<API_Guid> guids = GuidListArgument(arg);
+        return Integer(Host(&API_HostFunctionTable::command, APICmd_ZoomToElements, &guids, nullptr, nullptr, nullptr));
+    });
+    // A GlobalId: the elements of the objects carrying it, in the accessor's order.
+    add("Resolve", [](GS::Ref<JS::Base> arg) -> GS::Ref<JS::Base> {
+        const auto accessor = Accessor();
+        if (!accessor) return Text("no accessor");
+        const auto objects = accessor->FindElementsByGlobalId(StringArgument(arg));
+        if (objects.IsErr()) return Text("not found");
+        auto elements = GS::NewRef<JS::Array>();
+        for (const IFCAPI::ObjectID& carrier : objects.Unwrap()) {
+            const auto element = accessor->GetAPIElementID(carrier);
+            elements->AddItem(element.IsOk() ? GuidText(element.Unwrap()) : Text("no element"));
+        }
+        return elements;
+    });
+    // A GUID: the element's GlobalIds, null where the accessor gives none.
+    add("GlobalIds", [](GS::Ref<JS::Base> arg) -> GS::Ref<JS::Base> {
+        const auto accessor = Accessor();
+        if (!accessor) return Text("no accessor");
+        API_Elem_Head head;
+        head.guid = GuidArgument(arg);
+        const auto ifcObject = accessor->CreateElementObjectID(head);
+        if (ifcObject.IsErr()) return Text("no object");
+        auto result = GS::NewRef<JS::Object>();
+        result->AddItem("own", OptionalText(accessor->GetGlobalId(ifcObject.Unwrap())));
+        result->AddItem("external", OptionalText(accessor->GetExternalGlobalId(ifcObject.Unwrap())));
+        return result;
+    });
     add("Debug", [](GS::Ref<JS::Base> arg) {
         GS::WriteDebugOutput(StringArgument(arg).ToCStr().Get());
         return GS::Ref<JS::Base>();
@@ -369,6 +572,9 @@ struct ModuleLifetime {
     }
     ~ModuleLifetime() {
         palette.reset();
+        for (GSHandle& handle : keptHandles)
+            BMKillHandle(&handle);
+        keptHandles.clear();
         RSRemoveModuleImageCache(resources);
         RS::ResModuleClosed(resources);
         resources = InvalidResModule;
