@@ -3,6 +3,7 @@
 #include "Host.hpp"
 #include "ScenarioRunner.hpp"
 #include "SelfCheck.hpp"
+#include "Server.hpp"
 
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -18,14 +20,29 @@ namespace {
 
 constexpr const char* Usage =
     "usage: hostsim [--module <path>] [--project <file>] [--home <dir>] [--scenario <file>|-]\n"
-    "               [--thread-timeout <ms>]\n"
+    "               [--thread-timeout <ms>] [--service]\n"
     "       hostsim --self-check\n"
-    "The module defaults to Quillmar.apx beside hostsim; the scenario to standard input.\n";
+    "The module defaults to Quillmar.apx beside hostsim; the scenario to standard input.\n"
+    "--service starts the service stand-in on the add-on's service address for the run.\n";
 
 std::filesystem::path DefaultModule() {
     std::error_code error;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
     return (error ? std::filesystem::path(".") : self.parent_path()) / "Quillmar.apx";
+}
+
+// Host and port of the build's service address ("http://127.0.0.1:18480/api").
+bool ParseServiceAddress(const std::string& url, std::string* host, int* port) {
+    const std::size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return false;
+    const std::size_t start = scheme + 3;
+    const std::size_t slash = url.find('/', start);
+    const std::string authority = url.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+    const std::size_t colon = authority.rfind(':');
+    if (colon == std::string::npos) return false;
+    *host = authority.substr(0, colon);
+    const std::string portText = authority.substr(colon + 1);
+    return std::from_chars(portText.data(), portText.data() + portText.size(), *port).ec == std::errc();
 }
 
 } // namespace
@@ -35,12 +52,15 @@ int main(int argc, char** argv) {
     options.module = DefaultModule();
     std::string scenario = "-";
     bool selfCheck = false;
+    bool startService = false;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "--self-check") {
             selfCheck = true;
+        } else if (arg == "--service") {
+            startService = true;
         } else if (arg == "--help" || arg == "-h") {
             std::cout << Usage;
             return 0;
@@ -82,6 +102,29 @@ int main(int argc, char** argv) {
 
     options.output = &std::cout;
     HostSim::Host host(options);
+
+    // The service stand-in, in this process, on the address the add-on was built to talk to.
+    std::unique_ptr<ServiceStandIn::Server> service;
+    if (startService) {
+        std::string address;
+        int port = 0;
+        if (!ParseServiceAddress(QUILLMAR_API_BASE_URL, &address, &port)) {
+            std::cerr << "hostsim: the add-on's service address " << QUILLMAR_API_BASE_URL << " names no port\n";
+            return 2;
+        }
+        service = std::make_unique<ServiceStandIn::Server>(host.GetHome() / "Service");
+        service->ServeFolder("/app", QUILLMAR_WEBAPP_DIR);
+        HostSim::Transcript& transcript = host.GetTranscript();
+        service->SetLogSink([&transcript](const std::string& line) {
+            transcript.Write(HostSim::Line{{"service", line}});
+        });
+        if (!service->Start(address, port)) {
+            std::cerr << "hostsim: the service stand-in cannot listen on " << address << ":" << port << "\n";
+            return 2;
+        }
+        transcript.Write(HostSim::Line{{"service", "listening"}, {"url", service->BaseUrl()}});
+    }
+
     if (!host.Start()) return 1;
     HostSim::ScenarioRunner runner(host);
     if (fromStdin) {
