@@ -1,5 +1,6 @@
 #include "HostServices.hpp"
 
+#include "IfcFileWriter.hpp"
 #include "IfcHostModel.hpp"
 #include "MenuText.hpp"
 #include "ScriptValues.hpp"
@@ -37,6 +38,17 @@ constexpr std::array<std::pair<API_HostSlot, const char*>, static_cast<std::size
     {API_HostSlot::GetSelection, "getSelection"},
     {API_HostSlot::DeselectAll, "deselectAll"},
     {API_HostSlot::SelectElements, "selectElements"},
+    {API_HostSlot::NewParameterList, "newParameterList"},
+    {API_HostSlot::AddParameter, "addParameter"},
+    {API_HostSlot::GetParameter, "getParameter"},
+    {API_HostSlot::ChangeParameter, "changeParameter"},
+    {API_HostSlot::FreeParameterList, "freeParameterList"},
+    {API_HostSlot::CallAddOnCommand, "callAddOnCommand"},
+    {API_HostSlot::GetPropertyGroups, "getPropertyGroups"},
+    {API_HostSlot::GetPropertyDefinitions, "getPropertyDefinitions"},
+    {API_HostSlot::GetIFCExportTranslators, "getIFCExportTranslators"},
+    {API_HostSlot::CopyHandle, "copyHandle"},
+    {API_HostSlot::SaveProject, "saveProject"},
 }};
 
 constexpr bool EverySlotHasItsName() {
@@ -301,7 +313,7 @@ struct HostServices::Operations {
     }
 
     static GSErrCode GetElementList(void* token, API_ElemTypeID typeID, const API_Guid* classification,
-                                    GSFlags /*filterFlags*/, const API_Guid* /*renovationFilter*/,
+                                    GSFlags filterFlags, const API_Guid* /*renovationFilter*/,
                                     GS::Array<API_Guid>* elements) {
         GSErrCode refusal = NoError;
         HostServices* host = Enter(token, API_HostSlot::GetElementList, &refusal);
@@ -310,8 +322,11 @@ struct HostServices::Operations {
         elements->Clear();
         // The simulated elements carry no classification, so a classification filter leaves none.
         if (classification != nullptr && !(*classification == APINULLGuid)) return NoError;
+        // Of the filter flags only "shown in 3D" selects anything here.
+        const bool only3D = (filterFlags & APIFilt_In3D) != 0;
         for (const ProjectElement& element : host->state.project.elements)
-            if (typeID == API_AnyElemTypeID || element.typeID == typeID) elements->Push(element.guid);
+            if ((typeID == API_AnyElemTypeID || element.typeID == typeID) && (!only3D || element.shownIn3D))
+                elements->Push(element.guid);
         return NoError;
     }
 
@@ -417,11 +432,155 @@ struct HostServices::Operations {
         if (selection.size() != before) host->SelectionChanged();
         return NoError;
     }
+
+    static GSErrCode NewParameterList(void* token, API_MDCLParameterList* list) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::NewParameterList, &refusal);
+        if (host == nullptr) return refusal;
+        const GSErrCode result = host->parameterLists.New(list);
+        if (result == NoError) ++host->state.handlesGiven; // a list is a handle the add-on must give back
+        return result;
+    }
+
+    static GSErrCode AddParameter(void* token, API_MDCLParameterList list, const API_MDCLParameter* parameter) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::AddParameter, &refusal);
+        if (host == nullptr) return refusal;
+        return parameter == nullptr ? APIERR_BADPARS : host->parameterLists.Add(list, *parameter);
+    }
+
+    static GSErrCode GetParameter(void* token, API_MDCLParameterList list, API_MDCLParameter* parameter) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetParameter, &refusal);
+        if (host == nullptr) return refusal;
+        return parameter == nullptr ? APIERR_BADPARS : host->parameterLists.Get(list, *parameter);
+    }
+
+    static GSErrCode ChangeParameter(void* token, API_MDCLParameterList list, const API_MDCLParameter* parameter) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::ChangeParameter, &refusal);
+        if (host == nullptr) return refusal;
+        return parameter == nullptr ? APIERR_BADPARS : host->parameterLists.Change(list, *parameter);
+    }
+
+    static GSErrCode FreeParameterList(void* token, API_MDCLParameterList* list) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::FreeParameterList, &refusal);
+        if (host == nullptr) return refusal;
+        const GSErrCode result = host->parameterLists.Free(list);
+        if (result != NoError) host->transcript->Error("freeParameterList: not a live parameter list");
+        return result;
+    }
+
+    static GSErrCode CallAddOnCommand(void* token, const API_ModulID* module, UInt32 code, Int32 version,
+                                      API_MDCLParameterList params, void* resultData, bool silent) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::CallAddOnCommand, &refusal);
+        if (host == nullptr) return refusal;
+        if (module == nullptr) return APIERR_BADPARS;
+        if (module->developerID != IfcAddOnDeveloperID || module->localID != IfcAddOnLocalID) {
+            host->transcript->Write(Line{{"addOnCommand", ToUtf8(API_FourCharCodeToText(code))},
+                                         {"module", Line{module->developerID, module->localID}},
+                                         {"installed", false}});
+            return APIERR_MODULNOTINSTALLED;
+        }
+        const std::string codeText = ToUtf8(API_FourCharCodeToText(code));
+        if (host->state.failing.contains(codeText)) {
+            host->transcript->Write(Line{{"failed", codeText}});
+            return APIERR_GENERAL;
+        }
+        return host->ifcAddOn.Call(code, version, params, resultData, silent);
+    }
+
+    static GSErrCode GetPropertyGroups(void* token, GS::Array<API_PropertyGroup>* groups) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetPropertyGroups, &refusal);
+        if (host == nullptr) return refusal;
+        if (groups == nullptr) return APIERR_BADPARS;
+        groups->Clear();
+        for (const ProjectPropertyGroup& group : host->state.project.propertyGroups) {
+            API_PropertyGroup filled;
+            filled.guid = group.guid;
+            filled.groupType = group.type;
+            filled.name = ToUniString(group.name);
+            groups->Push(filled);
+        }
+        return NoError;
+    }
+
+    static GSErrCode GetPropertyDefinitions(void* token, const API_Guid* groupGuid,
+                                            GS::Array<API_PropertyDefinition>* definitions) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetPropertyDefinitions, &refusal);
+        if (host == nullptr) return refusal;
+        if (groupGuid == nullptr || definitions == nullptr) return APIERR_BADPARS;
+        for (const ProjectPropertyGroup& group : host->state.project.propertyGroups) {
+            if (!(group.guid == *groupGuid)) continue;
+            definitions->Clear();
+            for (const ProjectPropertyDefinition& definition : group.definitions) {
+                API_PropertyDefinition filled;
+                filled.guid = definition.guid;
+                filled.groupGuid = group.guid;
+                filled.name = ToUniString(definition.name);
+                definitions->Push(filled);
+            }
+            return NoError;
+        }
+        return APIERR_BADPARS;
+    }
+
+    static GSErrCode GetIFCExportTranslators(void* token, GS::Array<API_IFCTranslatorIdentifier>* translators) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetIFCExportTranslators, &refusal);
+        if (host == nullptr) return refusal;
+        if (translators == nullptr) return APIERR_BADPARS;
+        GS::Array<API_IFCTranslatorIdentifier> filled;
+        const std::vector<std::string>& names = host->state.project.ifcTranslators;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            // A translator's handle holds its 1-based number; the save operation reads it back.
+            API_IFCTranslatorIdentifier translator;
+            translator.innerReference = host->GiveHandle(sizeof(UInt32));
+            if (translator.innerReference == nullptr) return ErrMemoryFull;
+            const auto number = static_cast<UInt32>(i + 1);
+            std::memcpy(*translator.innerReference, &number, sizeof number);
+            translator.name = ToUniString(names[i]);
+            filled.Push(translator);
+        }
+        *translators = std::move(filled);
+        return NoError;
+    }
+
+    static GSErrCode CopyHandle(void* token, GSConstHandle source, GSHandle* copy) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::CopyHandle, &refusal);
+        if (host == nullptr) return refusal;
+        if (source == nullptr || copy == nullptr) return APIERR_BADPARS;
+        const GSSize size = BMGetHandleSize(source);
+        GSHandle made = host->GiveHandle(static_cast<std::size_t>(size));
+        if (made == nullptr) return ErrMemoryFull;
+        if (size > 0) std::memcpy(*made, *source, static_cast<std::size_t>(size));
+        *copy = made;
+        return NoError;
+    }
+
+    static GSErrCode SaveProject(void* token, const API_FileSavePars* params, const void* typeParams,
+                                 const void* reserved) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::SaveProject, &refusal);
+        if (host == nullptr) return refusal;
+        if (params == nullptr || params->file == nullptr || reserved != nullptr) {
+            host->transcript->Error("saveProject: no save parameters or no target file");
+            return APIERR_BADPARS;
+        }
+        if (params->fileTypeID != APIFType_IfcFile) return APIERR_NOTSUPPORTED;
+        return host->SaveIfc(*params->file, static_cast<const API_SavePars_Ifc*>(typeParams));
+    }
 };
 
 HostServices::HostServices(std::shared_ptr<Transcript> transcriptPtr, std::shared_ptr<MainThread> mainThreadPtr)
     : transcript(std::move(transcriptPtr)), mainThread(std::move(mainThreadPtr)),
-      ifcModel(std::make_unique<IfcHostModel>(*this)), self(std::make_shared<HostServices*>(this)) {
+      ifcModel(std::make_unique<IfcHostModel>(*this)), ifcAddOn(transcript, parameterLists),
+      self(std::make_shared<HostServices*>(this)) {
     RegisterHostCommands();
 }
 
@@ -478,6 +637,17 @@ API_HostFunctionTable HostServices::MakeTable(const std::set<API_HostSlot>& with
     offer(API_HostSlot::GetSelection, table.getSelection, &Operations::GetSelection);
     offer(API_HostSlot::DeselectAll, table.deselectAll, &Operations::DeselectAll);
     offer(API_HostSlot::SelectElements, table.selectElements, &Operations::SelectElements);
+    offer(API_HostSlot::NewParameterList, table.newParameterList, &Operations::NewParameterList);
+    offer(API_HostSlot::AddParameter, table.addParameter, &Operations::AddParameter);
+    offer(API_HostSlot::GetParameter, table.getParameter, &Operations::GetParameter);
+    offer(API_HostSlot::ChangeParameter, table.changeParameter, &Operations::ChangeParameter);
+    offer(API_HostSlot::FreeParameterList, table.freeParameterList, &Operations::FreeParameterList);
+    offer(API_HostSlot::CallAddOnCommand, table.callAddOnCommand, &Operations::CallAddOnCommand);
+    offer(API_HostSlot::GetPropertyGroups, table.getPropertyGroups, &Operations::GetPropertyGroups);
+    offer(API_HostSlot::GetPropertyDefinitions, table.getPropertyDefinitions, &Operations::GetPropertyDefinitions);
+    offer(API_HostSlot::GetIFCExportTranslators, table.getIFCExportTranslators, &Operations::GetIFCExportTranslators);
+    offer(API_HostSlot::CopyHandle, table.copyHandle, &Operations::CopyHandle);
+    offer(API_HostSlot::SaveProject, table.saveProject, &Operations::SaveProject);
     return table;
 }
 
@@ -623,6 +793,47 @@ Line HostServices::GlobalIdsOf(const std::vector<API_Guid>& elements) const {
         globalIds.push_back(element != nullptr ? element->globalId : ToUtf8(APIGuid2GSGuid(guid).ToUniString()));
     }
     return globalIds;
+}
+
+GSErrCode HostServices::SaveIfc(const IO::Location& target, const API_SavePars_Ifc* ifc) {
+    if (ifc == nullptr || ifc->subType != 0) {
+        transcript->Error("saveProject: no IFC save parameters");
+        return APIERR_BADPARS;
+    }
+    const GSHandle translator = ifc->translatorIdentifier.innerReference;
+    UInt32 number = 0;
+    if (translator == nullptr || BMGetHandleSize(translator) != static_cast<GSSize>(sizeof number)) {
+        transcript->Error("saveProject: the translator handle is no translator of this host");
+        return APIERR_BADPARS;
+    }
+    std::memcpy(&number, *translator, sizeof number);
+    const std::vector<std::string>& translators = state.project.ifcTranslators;
+    if (number == 0 || number > translators.size()) return APIERR_BADPARS;
+
+    std::vector<const ProjectElement*> elements;
+    if (ifc->elementsToIfcExport == API_IFCExportEntireProject) {
+        for (const ProjectElement& element : state.project.elements)
+            elements.push_back(&element);
+    } else if (ifc->elementsToIfcExport == API_IFCExportElementList && ifc->elementsSet != nullptr) {
+        for (const API_Guid& guid : *ifc->elementsSet)
+            if (const ProjectElement* element = state.project.FindElement(guid)) elements.push_back(element);
+    } else {
+        transcript->Error("saveProject: element scope " + std::to_string(ifc->elementsToIfcExport) +
+                          (ifc->elementsSet == nullptr ? " without an element list" : " is not offered"));
+        return APIERR_BADPARS;
+    }
+    const std::vector<PresetMapping>* mappings = ifcAddOn.FindPreset(MappingPresetType, MappingPresetName);
+    const std::filesystem::path file = target.ToFileSystemPath();
+    if (!WriteIfcFile(file, state.project, elements, mappings != nullptr ? *mappings : std::vector<PresetMapping>{},
+                      translators[number - 1]))
+        return APIERR_GENERAL;
+    state.savedFiles.push_back(file.string());
+    transcript->Write(Line{{"saved", Line{{"file", file.string()},
+                                          {"type", APIFType_IfcFile},
+                                          {"translator", translators[number - 1]},
+                                          {"elements", elements.size()},
+                                          {"mappings", mappings != nullptr ? mappings->size() : 0}}}});
+    return NoError;
 }
 
 GSHandle HostServices::GiveHandle(std::size_t size) {

@@ -1,7 +1,9 @@
 #ifndef HOSTSIM_HOSTSERVICES_HPP
 #define HOSTSIM_HOSTSERVICES_HPP
 
+#include "IfcAddOnStandIn.hpp"
 #include "MainThread.hpp"
+#include "ParameterLists.hpp"
 #include "ProjectDescription.hpp"
 #include "Transcript.hpp"
 
@@ -71,8 +73,9 @@ struct HostState {
     bool cutPlanesOn = false;
     std::vector<API_3DCutShapeType> cutShapes;
     API_WindowTypeID activeWindow = APIWind_FloorPlanID;
-    std::vector<API_Guid> zoomTarget; // what the last successful 'ZTEL' zoomed to
-    USize handlesGiven = 0;           // memory handles allocated for the add-on since the services were activated
+    std::vector<API_Guid> zoomTarget;    // what the last successful 'ZTEL' zoomed to
+    USize handlesGiven = 0;              // memory handles allocated for the add-on since the services were activated
+    std::vector<std::string> savedFiles; // paths of the files the save operation wrote, in order
 };
 
 // The host's side of the function table: one operation per slot, working on HostState.
@@ -129,6 +132,10 @@ public:
     // code keeps meanwhile can only hide among those given, never add to them.
     USize GetLiveGivenHandles() const noexcept;
 
+    // The host's named parameter lists and its IFC add-on, which keeps the presets the IFC export applies.
+    const ParameterLists& GetParameterLists() const noexcept { return parameterLists; }
+    IfcAddOnStandIn& GetIfcAddOn() noexcept { return ifcAddOn; }
+
     // Lets a query of the IFC model run, under the same rules as the table's operations (main thread, not after
     // release, not failing by the scenario's wish); false, with the transcript line those rules write, otherwise.
     bool AdmitQuery(const std::string& query);
@@ -143,6 +150,8 @@ private:
     void SelectionChanged();
     void NotifySelectionChange();
     Line GlobalIdsOf(const std::vector<API_Guid>& elements) const;
+    // Writes the IFC file of the scope the parameters name, with the mapping preset of the IFC add-on.
+    GSErrCode SaveIfc(const IO::Location& target, const API_SavePars_Ifc* ifc);
     // A handle of `size` zeroed bytes, counted as given to the add-on; nullptr when memory is short.
     GSHandle GiveHandle(std::size_t size);
 
@@ -155,6 +164,8 @@ private:
     std::map<UInt32, CommandHandler> commands;
     char registrationAnchor = 0;
     std::unique_ptr<IfcHostModel> ifcModel;
+    ParameterLists parameterLists;
+    IfcAddOnStandIn ifcAddOn;
     USize handleBaseline = 0;
     bool selectionNotificationPending = false;
     // Posted tasks hold it weakly, so a task that outlives the services does nothing.

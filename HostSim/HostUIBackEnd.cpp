@@ -1,5 +1,6 @@
 #include "HostUIBackEnd.hpp"
 
+#include "DGFileDialog.hpp"
 #include "HeadlessPage.hpp"
 #include "ScriptValues.hpp"
 
@@ -23,13 +24,13 @@ void HostUIBackEnd::AddDialogAnswer(DG::ModalDialog::ModalResponse response) {
     dialogAnswers.push_back(response);
 }
 
-void HostUIBackEnd::AddFileAnswer(std::string path) {
+void HostUIBackEnd::AddFileAnswer(std::optional<std::string> path) {
     fileAnswers.push_back(std::move(path));
 }
 
 std::optional<std::string> HostUIBackEnd::TakeFileAnswer() {
     if (fileAnswers.empty()) return std::nullopt;
-    std::string answer = std::move(fileAnswers.front());
+    std::optional<std::string> answer = std::move(fileAnswers.front());
     fileAnswers.pop_front();
     return answer;
 }
@@ -103,6 +104,27 @@ void HostUIBackEnd::RunModalDialog(DG::ModalDialog& dialog) {
         Line{{"dialog", Line{{"id", dialog.GetResourceId()}, {"title", ToUtf8(dialog.GetTitle())}}},
              {"answer", response == DG::ModalDialog::Accept ? "accept" : "cancel"}});
     dialog.PostCloseRequest(response);
+}
+
+bool HostUIBackEnd::RunFileDialog(DG::FileDialog& dialog) {
+    Line filters = Line::array();
+    for (UIndex i = 0; i < dialog.GetFilterCount(); ++i) {
+        const DG::FileDialog::Filter& filter = dialog.GetFilter(i);
+        Line extensions = Line::array();
+        for (const GS::UniString& extension : filter.extensions)
+            extensions.push_back(ToUtf8(extension));
+        filters.push_back(Line{{"text", ToUtf8(filter.text)}, {"extensions", extensions}, {"option", filter.option}});
+    }
+    const std::optional<std::string> answer = TakeFileAnswer();
+    services.transcript->Write(
+        Line{{"fileDialog", Line{{"type", static_cast<int>(dialog.GetType())}, {"filters", filters}}},
+             {"answer", answer ? Line(*answer) : Line(nullptr)}});
+    if (!answer) return false;
+
+    GS::Array<IO::Location> selection;
+    selection.Push(IO::Location::FromFileSystemPath(*answer));
+    dialog.SetSelection(std::move(selection));
+    return true;
 }
 
 } // namespace HostSim

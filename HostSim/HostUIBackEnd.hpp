@@ -32,8 +32,8 @@ public:
     // Preset answers, each used once, in the order given. An alert answer is a 1-based button number.
     void AddAlertAnswer(Int32 button);
     void AddDialogAnswer(DG::ModalDialog::ModalResponse response);
-    // Kept for the file dialogs of the stand-in, which take them in order.
-    void AddFileAnswer(std::string path);
+    // File dialog answers, taken in order: a path chooses that file, nullopt cancels. Without one the dialog cancels.
+    void AddFileAnswer(std::optional<std::string> path);
     std::optional<std::string> TakeFileAnswer();
 
     // The palette last shown and still visible; nullptr when none is.
@@ -49,6 +49,7 @@ public:
     short ShowAlert(DG::AlertKind kind, const GS::UniString& largeText, const GS::UniString& smallText,
                     const GS::UniString& button1, const GS::UniString& button2, const GS::UniString& button3) override;
     void RunModalDialog(DG::ModalDialog& dialog) override;
+    bool RunFileDialog(DG::FileDialog& dialog) override;
 
 private:
     struct PanelInfo {
@@ -62,7 +63,7 @@ private:
     DG::Palette* openPalette = nullptr;
     std::deque<Int32> alertAnswers;
     std::deque<DG::ModalDialog::ModalResponse> dialogAnswers;
-    std::deque<std::string> fileAnswers;
+    std::deque<std::optional<std::string>> fileAnswers;
 };
 
 } // namespace HostSim

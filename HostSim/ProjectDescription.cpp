@@ -65,7 +65,8 @@ std::string ParseGlobalId(const nlohmann::json& value, const std::string& where)
 ProjectElement ParseElement(const nlohmann::json& element, std::size_t index) {
     const std::string where = "element " + std::to_string(index + 1);
     if (!element.is_object()) Fail(where + " is not an object");
-    CheckKeys(element, {"guid", "elementId", "globalId", "externalGlobalId", "typeID", "shownIn3D", "bounds"}, where);
+    CheckKeys(element,
+              {"guid", "elementId", "globalId", "externalGlobalId", "typeID", "shownIn3D", "ifcType", "bounds"}, where);
     ProjectElement result;
     result.guidText = StringMember(element, "guid", where);
     GS::Guid guid;
@@ -90,8 +91,42 @@ ProjectElement ParseElement(const nlohmann::json& element, std::size_t index) {
         if (!shown->is_boolean()) Fail(where + ": \"shownIn3D\" is not a boolean");
         result.shownIn3D = shown->get<bool>();
     }
+    if (const auto ifcType = element.find("ifcType"); ifcType != element.end())
+        result.ifcType = StringValue(*ifcType, "ifcType", where);
     if (const auto bounds = element.find("bounds"); bounds != element.end())
         result.bounds = ParseBounds(*bounds, where);
+    return result;
+}
+
+API_Guid ParseGuid(const nlohmann::json& object, const std::string& where) {
+    const std::string text = StringMember(object, "guid", where);
+    GS::Guid guid;
+    if (!GS::Guid::TryParse(ToUniString(text), guid) || guid.IsNull()) Fail(where + ": \"" + text + "\" is not a GUID");
+    return GSGuid2APIGuid(guid);
+}
+
+ProjectPropertyGroup ParsePropertyGroup(const nlohmann::json& group, std::size_t index) {
+    const std::string where = "property group " + std::to_string(index + 1);
+    if (!group.is_object()) Fail(where + " is not an object");
+    CheckKeys(group, {"guid", "name", "type", "definitions"}, where);
+    ProjectPropertyGroup result;
+    result.guid = ParseGuid(group, where);
+    result.name = StringMember(group, "name", where);
+    if (const auto type = group.find("type"); type != group.end()) {
+        if (!type->is_number_integer() || type->get<std::int64_t>() < 0 || type->get<std::int64_t>() > 2)
+            Fail(where + ": \"type\" is not 0, 1 or 2");
+        result.type = type->get<Int32>();
+    }
+    if (const auto definitions = group.find("definitions"); definitions != group.end()) {
+        if (!definitions->is_array()) Fail(where + ": \"definitions\" is not an array");
+        for (std::size_t i = 0; i < definitions->size(); ++i) {
+            const nlohmann::json& definition = (*definitions)[i];
+            const std::string at = where + " definition " + std::to_string(i + 1);
+            if (!definition.is_object()) Fail(at + " is not an object");
+            CheckKeys(definition, {"guid", "name"}, at);
+            result.definitions.push_back({ParseGuid(definition, at), StringMember(definition, "name", at)});
+        }
+    }
     return result;
 }
 
@@ -189,7 +224,7 @@ std::optional<ObjectNumber> ProjectDescription::ObjectOfElement(const API_Guid& 
 
 ProjectDescription ParseProjectDescription(const nlohmann::json& description) {
     if (!description.is_object()) Fail("the document is not an object");
-    CheckKeys(description, {"name", "elements", "objects"}, "the document");
+    CheckKeys(description, {"name", "elements", "objects", "propertyGroups", "ifcTranslators"}, "the document");
     ProjectDescription result;
     const nlohmann::json& name = Member(description, "name", "the document");
     if (name.is_string()) {
@@ -205,6 +240,15 @@ ProjectDescription ParseProjectDescription(const nlohmann::json& description) {
     if (const nlohmann::json* objects = ArrayMember(description, "objects")) {
         for (std::size_t i = 0; i < objects->size(); ++i)
             result.objects.push_back(ParseObject((*objects)[i], i));
+    }
+    if (const nlohmann::json* groups = ArrayMember(description, "propertyGroups")) {
+        for (std::size_t i = 0; i < groups->size(); ++i)
+            result.propertyGroups.push_back(ParsePropertyGroup((*groups)[i], i));
+    }
+    if (const nlohmann::json* translators = ArrayMember(description, "ifcTranslators")) {
+        result.ifcTranslators.clear();
+        for (const nlohmann::json& translator : *translators)
+            result.ifcTranslators.push_back(StringValue(translator, "ifcTranslators", "the document"));
     }
     result.Reindex();
     return result;

@@ -25,6 +25,7 @@ struct ProjectElement {
     std::optional<std::string> externalGlobalId; // kept from the IFC file the element was imported from
     API_ElemTypeID typeID = 1;
     bool shownIn3D = true;
+    std::string ifcType; // the IFC entity the IFC export writes ("IfcWall"); empty: a building element proxy
     std::optional<API_Box3D> bounds; // none: the host cannot give the element's 3D bounds
 };
 
@@ -32,6 +33,19 @@ struct ProjectElement {
 struct ProjectObject {
     std::string globalId;
     std::string type; // a label only, e.g. "IfcBuildingStorey"
+};
+
+// A property group of the project and its definitions, in the description's order.
+struct ProjectPropertyDefinition {
+    API_Guid guid;
+    std::string name;
+};
+
+struct ProjectPropertyGroup {
+    API_Guid guid;
+    std::string name;
+    Int32 type = 2; // the group type code: 0 static built-in, 1 dynamic built-in, 2 custom
+    std::vector<ProjectPropertyDefinition> definitions;
 };
 
 // Numbers of the objects of the IFC view: element i (0-based) is i + 1, other object j is FirstObjectNumber + j.
@@ -49,6 +63,9 @@ struct ProjectDescription {
     std::optional<std::string> name;
     std::vector<ProjectElement> elements;
     std::vector<ProjectObject> objects;
+    std::vector<ProjectPropertyGroup> propertyGroups;
+    // The host's IFC export translators by name, in order.
+    std::vector<std::string> ifcTranslators{"General Translator"};
 
     // Throws std::runtime_error when a GUID appears twice.
     void Reindex();
@@ -75,9 +92,10 @@ private:
 };
 
 // Reads a description (keys in README.md): {"name": "..." | null, "elements": [{"guid", "elementId"?, "globalId"?,
-// "externalGlobalId"?, "typeID"?, "shownIn3D"?, "bounds"?: {"xMin", "yMin", "zMin", "xMax", "yMax", "zMax"}}],
-// "objects": [{"globalId", "type"?}]}. A missing GlobalId is computed from the GUID. Throws std::runtime_error
-// naming what is wrong (also for unknown keys).
+// "externalGlobalId"?, "typeID"?, "shownIn3D"?, "ifcType"?, "bounds"?: {"xMin", "yMin", "zMin", "xMax", "yMax",
+// "zMax"}}], "objects": [{"globalId", "type"?}], "propertyGroups"?: [{"guid", "name", "type"?, "definitions"?:
+// [{"guid", "name"}]}], "ifcTranslators"?: ["name", ...]}. A missing GlobalId is computed from the GUID. Throws
+// std::runtime_error naming what is wrong (also for unknown keys).
 ProjectDescription ParseProjectDescription(const nlohmann::json& description);
 ProjectDescription LoadProjectDescription(const std::filesystem::path& file);
 

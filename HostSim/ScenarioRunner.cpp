@@ -364,7 +364,10 @@ void ScenarioRunner::Answer(const Line& line) {
                 throw LineError("answer: \"dialog\" must be \"accept\" or \"cancel\"");
             }
         } else if (key == "file") {
-            ui.AddFileAnswer(host.ExpandPath(GetString(value, "answer: \"file\"")).string());
+            if (value.is_null())
+                ui.AddFileAnswer(std::nullopt); // the user cancels
+            else
+                ui.AddFileAnswer(host.ExpandPath(GetString(value, "answer: \"file\" (a path or null)")).string());
         } else {
             throw LineError("answer: unknown answer " + Quoted(key));
         }

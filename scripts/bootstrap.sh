@@ -21,6 +21,7 @@ packages=(
   curl
   libpng-dev
   libcpp-httplib-dev
+  libxerces-c-dev
 )
 
 missing=()

@@ -83,6 +83,17 @@ enum class API_HostSlot : UInt32 {
     GetSelection,
     DeselectAll,
     SelectElements,
+    NewParameterList,
+    AddParameter,
+    GetParameter,
+    ChangeParameter,
+    FreeParameterList,
+    CallAddOnCommand,
+    GetPropertyGroups,
+    GetPropertyDefinitions,
+    GetIFCExportTranslators,
+    CopyHandle,
+    SaveProject,
     Count // keep last
 };
 
@@ -165,6 +176,39 @@ struct API_HostFunctionTable {
     // [main-thread] Adds the elements to the selection (add) or removes them from it; unknown GUIDs are skipped.
     GSErrCode (*selectElements)(void* hostToken, const GS::Array<API_Neig>* elements, bool add);
 
+    // [main-thread] Named parameter lists (API_MDCLParameter). newParameterList sets *list to a new empty list;
+    // freeParameterList releases it and sets *list to null. addParameter fails for a name already in the list;
+    // getParameter and changeParameter fail for a name (or index) not in it; changeParameter fails for another kind.
+    GSErrCode (*newParameterList)(void* hostToken, API_MDCLParameterList* list);
+    GSErrCode (*addParameter)(void* hostToken, API_MDCLParameterList list, const API_MDCLParameter* parameter);
+    GSErrCode (*getParameter)(void* hostToken, API_MDCLParameterList list, API_MDCLParameter* parameter);
+    GSErrCode (*changeParameter)(void* hostToken, API_MDCLParameterList list, const API_MDCLParameter* parameter);
+    GSErrCode (*freeParameterList)(void* hostToken, API_MDCLParameterList* list);
+
+    // [main-thread] Runs a command of another add-on. The parameter list (may be null) and what resultData points
+    // to are the command's to read and write during the call; silent: the called add-on shows no dialog.
+    // APIERR_MODULNOTINSTALLED for an unknown module, APIERR_MODULCMDNOTSUPPORTED for a code it does not know.
+    GSErrCode (*callAddOnCommand)(void* hostToken, const API_ModulID* module, UInt32 code, Int32 version,
+                                  API_MDCLParameterList params, void* resultData, bool silent);
+
+    // [main-thread] Replaces the caller's list with every property group, in the host's order.
+    GSErrCode (*getPropertyGroups)(void* hostToken, GS::Array<API_PropertyGroup>* groups);
+    // [main-thread] Replaces the caller's list with the property definitions of the group; fails for an unknown
+    // group.
+    GSErrCode (*getPropertyDefinitions)(void* hostToken, const API_Guid* groupGuid,
+                                        GS::Array<API_PropertyDefinition>* definitions);
+
+    // [main-thread] Replaces the caller's list with the host's IFC export translators; their handles are the
+    // caller's to release.
+    GSErrCode (*getIFCExportTranslators)(void* hostToken, GS::Array<API_IFCTranslatorIdentifier>* translators);
+    // [any thread] Sets *copy to a new handle with the bytes of source; the caller releases it (BMKillHandle).
+    GSErrCode (*copyHandle)(void* hostToken, GSConstHandle source, GSHandle* copy);
+
+    // [main-thread] Saves the project into params->file as params->fileTypeID; for APIFType_IfcFile typeParams
+    // is a const API_SavePars_Ifc*. reserved must be null.
+    GSErrCode (*saveProject)(void* hostToken, const API_FileSavePars* params, const void* typeParams,
+                             const void* reserved);
+
     void* reserved[API_HostTableSlotCapacity - static_cast<std::size_t>(API_HostSlot::Count)];
 };
 }
@@ -199,6 +243,21 @@ static_assert(offsetof(API_HostFunctionTable, getOwnToken) == API_HostSlotOffset
 static_assert(offsetof(API_HostFunctionTable, getSelection) == API_HostSlotOffset(API_HostSlot::GetSelection));
 static_assert(offsetof(API_HostFunctionTable, deselectAll) == API_HostSlotOffset(API_HostSlot::DeselectAll));
 static_assert(offsetof(API_HostFunctionTable, selectElements) == API_HostSlotOffset(API_HostSlot::SelectElements));
+static_assert(offsetof(API_HostFunctionTable, newParameterList) == API_HostSlotOffset(API_HostSlot::NewParameterList));
+static_assert(offsetof(API_HostFunctionTable, addParameter) == API_HostSlotOffset(API_HostSlot::AddParameter));
+static_assert(offsetof(API_HostFunctionTable, getParameter) == API_HostSlotOffset(API_HostSlot::GetParameter));
+static_assert(offsetof(API_HostFunctionTable, changeParameter) == API_HostSlotOffset(API_HostSlot::ChangeParameter));
+static_assert(offsetof(API_HostFunctionTable, freeParameterList) ==
+              API_HostSlotOffset(API_HostSlot::FreeParameterList));
+static_assert(offsetof(API_HostFunctionTable, callAddOnCommand) == API_HostSlotOffset(API_HostSlot::CallAddOnCommand));
+static_assert(offsetof(API_HostFunctionTable, getPropertyGroups) ==
+              API_HostSlotOffset(API_HostSlot::GetPropertyGroups));
+static_assert(offsetof(API_HostFunctionTable, getPropertyDefinitions) ==
+              API_HostSlotOffset(API_HostSlot::GetPropertyDefinitions));
+static_assert(offsetof(API_HostFunctionTable, getIFCExportTranslators) ==
+              API_HostSlotOffset(API_HostSlot::GetIFCExportTranslators));
+static_assert(offsetof(API_HostFunctionTable, copyHandle) == API_HostSlotOffset(API_HostSlot::CopyHandle));
+static_assert(offsetof(API_HostFunctionTable, saveProject) == API_HostSlotOffset(API_HostSlot::SaveProject));
 static_assert(offsetof(API_HostFunctionTable, reserved) == API_HostSlotOffset(API_HostSlot::Count));
 
 // ---- The add-on module's exports -------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // Types, codes and records that the host and an add-on share. Records are filled by whoever the operation's comment
 // names; texts are GS::UniString and owned by the record.
 
+#include "Array.hpp"
 #include "Definitions.hpp"
 #include "Guid.hpp"
 #include "MemoryManager.hpp"
@@ -13,11 +14,20 @@
 #include <cstdint>
 #include <string>
 
+namespace IO {
+class Location;
+}
+
 // Result codes of host operations besides NoError.
 // The host has not delivered its function table yet.
 constexpr GSErrCode APIERR_GENERAL = static_cast<GSErrCode>(0x81060001u);
 // The host does not offer the operation (its slot in the function table is empty).
 constexpr GSErrCode APIERR_NOTSUPPORTED = static_cast<GSErrCode>(0x81060387u);
+
+// A null or malformed argument.
+constexpr GSErrCode APIERR_BADPARS = static_cast<GSErrCode>(0x81060003u);
+// A name (of a parameter, a type...) the operation does not know or cannot take.
+constexpr GSErrCode APIERR_BADNAME = static_cast<GSErrCode>(0x81060011u);
 
 // Four-character command codes, 'GEIS' == 0x47454953: the first character in the highest byte.
 constexpr UInt32 API_FourCharCode(const char (&code)[5]) noexcept {
@@ -224,6 +234,103 @@ struct API_WindowInfo {
     API_WindowTypeID typeID = 0;
     Int32 index = 0;
     API_Guid databaseGuid;
+};
+
+// ---- Add-on to add-on calls and their parameter lists ----------------------------------------------------------
+
+// The host's errors of the add-on command call.
+// No loaded add-on has that module identifier.
+constexpr GSErrCode APIERR_MODULNOTINSTALLED = static_cast<GSErrCode>(0x81060061u);
+// The add-on does not know the command code (or not in that version).
+constexpr GSErrCode APIERR_MODULCMDNOTSUPPORTED = static_cast<GSErrCode>(0x81060063u);
+
+// Names an add-on for calls from other add-ons: its developer ID and its own local ID.
+struct API_ModulID {
+    UInt32 developerID = 0;
+    UInt32 localID = 0;
+};
+
+// A named parameter list of the host: a host memory handle made by the new-list operation and released only by the
+// free-list operation (never with BMKillHandle). Its bytes are the host's.
+using API_MDCLParameterList = GSHandle;
+
+// Kinds of a named parameter.
+constexpr Int32 MDCLPar_int = 0;
+constexpr Int32 MDCLPar_string = 1; // string_par: a zero-terminated text, copied by the host
+constexpr Int32 MDCLPar_bool = 2;
+constexpr Int32 MDCLPar_double = 3;
+constexpr Int32 MDCLPar_pointer = 4; // ptr_par: an address the host keeps as it is; it must stay valid for the call
+
+// One parameter of a list. Add: name (copied), type and the value of that type. Get: by name when name is not
+// null, else by index (1-based); the host fills index, name (its own copy, valid while the list lives), type and
+// value. Change: the same look-up; the kind must stay.
+struct API_MDCLParameter {
+    Int32 index = 0;
+    Int32 type = MDCLPar_int;
+    const char* name = nullptr;
+    Int32 int_par = 0;
+    bool bool_par = false;
+    double double_par = 0.0;
+    const char* string_par = nullptr;
+    void* ptr_par = nullptr;
+};
+
+// ---- Properties ------------------------------------------------------------------------------------------------
+
+// Group type codes of a property group.
+using API_PropertyGroupType = Int32;
+constexpr API_PropertyGroupType API_PropertyStaticBuiltInGroupType = 0;
+constexpr API_PropertyGroupType API_PropertyDynamicBuiltInGroupType = 1;
+constexpr API_PropertyGroupType API_PropertyCustomGroupType = 2; // made by the user
+
+struct API_PropertyGroup {
+    API_Guid guid;
+    API_PropertyGroupType groupType = API_PropertyCustomGroupType;
+    GS::UniString name;
+};
+
+struct API_PropertyDefinition {
+    API_Guid guid;
+    API_Guid groupGuid;
+    GS::UniString name;
+};
+
+// ---- IFC export and saving -------------------------------------------------------------------------------------
+
+// One IFC export translator of the host: an opaque host memory handle naming it, and its name. Handles in a
+// translator list belong to the list's owner, who releases them with BMKillHandle; a copy made with the host's
+// handle-copy operation belongs to whoever asked for it.
+struct API_IFCTranslatorIdentifier {
+    GSHandle innerReference = nullptr;
+    GS::UniString name;
+};
+
+// Element filter flags of the element-list query.
+constexpr GSFlags APIFilt_In3D = 8; // shown in the 3D window
+
+// File type codes of the save operation.
+using API_FileTypeID = Int32;
+constexpr API_FileTypeID APIFType_IfcFile = 35;
+
+// The host's general save record; the fields not named here stay zero.
+struct API_FileSavePars {
+    API_FileTypeID fileTypeID = 0;
+    Int32 reserved0 = 0;
+    IO::Location* file = nullptr; // the target; the caller's
+    Int32 reserved1[8] = {};
+};
+
+// Which elements the IFC export writes.
+using API_IFCExportScope = Int32;
+constexpr API_IFCExportScope API_IFCExportEntireProject = 1;
+constexpr API_IFCExportScope API_IFCExportElementList = 6; // the elements of elementsSet
+
+// The IFC part of the save parameters, in the host's order.
+struct API_SavePars_Ifc {
+    Int32 subType = 0; // always 0
+    API_IFCTranslatorIdentifier translatorIdentifier;
+    API_IFCExportScope elementsToIfcExport = API_IFCExportEntireProject;
+    GS::Array<API_Guid>* elementsSet = nullptr; // with API_IFCExportElementList; the caller's
 };
 
 // Command codes of the element and view operations (ACAPI_CallCommand, the table's command slot).

@@ -2,6 +2,7 @@
 
 #include "DGBrowser.hpp"
 #include "DGDialog.hpp"
+#include "DGFileDialog.hpp"
 
 namespace DG {
 
@@ -23,6 +24,9 @@ short UIBackEnd::ShowAlert(AlertKind, const GS::UniString&, const GS::UniString&
 }
 void UIBackEnd::RunModalDialog(ModalDialog& dialog) {
     dialog.PostCloseRequest(ModalDialog::Cancel);
+}
+bool UIBackEnd::RunFileDialog(FileDialog&) {
+    return false;
 }
 
 void SetUIBackEnd(UIBackEnd* backEnd) {

@@ -14,11 +14,12 @@ class ModelessBase;
 class ModalDialog;
 class BrowserBase;
 class BrowserPage;
+class FileDialog;
 
 enum class AlertKind { Information };
 
 // How DG reaches the user: the host installs one back end before it loads add-ons. Every call comes on the
-// main thread. Without a back end, alerts answer their first button, modal dialogs cancel and browser items
+// main thread. Without a back end, alerts answer their first button, modal and file dialogs cancel and browser items
 // show no page.
 class DG_DLL_EXPORT UIBackEnd {
 public:
@@ -36,6 +37,8 @@ public:
                             const GS::UniString& button1, const GS::UniString& button2, const GS::UniString& button3);
     // Drives a modal dialog until it has a close request (PostCloseRequest); returns when it has.
     virtual void RunModalDialog(ModalDialog& dialog);
+    // Lets the user pick items for a file dialog; returns true when accepted, after dialog.SetSelection.
+    virtual bool RunFileDialog(FileDialog& dialog);
 };
 
 // [main-thread] The back end must outlive every panel created while it is installed; nullptr removes it.

@@ -14,6 +14,11 @@ constexpr GSErrCode NoModel = APIERR_GENERAL;
 
 HostModel::~HostModel() = default;
 
+// The library's other classes reach the model through this.
+HostModel* GetInstalledHostModel() noexcept {
+    return installedModel;
+}
+
 void SetHostModel(HostModel* model) {
     installedModel = model;
 }

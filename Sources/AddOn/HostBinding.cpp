@@ -195,3 +195,49 @@ GSErrCode ACAPI_Selection_Select(const GS::Array<API_Neig>& elements, bool add) 
 GSErrCode ACAPI_CallCommand(UInt32 code, void* arg1, void* arg2, void* arg3, void* arg4) {
     return CallHost<&API_HostFunctionTable::command>(code, arg1, arg2, arg3, arg4);
 }
+
+GSErrCode ACAPI_AddOnAddOnCommunication_InitMDCLParameterList(API_MDCLParameterList* list) {
+    return CallHost<&API_HostFunctionTable::newParameterList>(list);
+}
+
+GSErrCode ACAPI_AddOnAddOnCommunication_AddMDCLParameter(API_MDCLParameterList list, API_MDCLParameter* parameter) {
+    return CallHost<&API_HostFunctionTable::addParameter>(list, static_cast<const API_MDCLParameter*>(parameter));
+}
+
+GSErrCode ACAPI_AddOnAddOnCommunication_GetMDCLParameter(API_MDCLParameterList list, API_MDCLParameter* parameter) {
+    return CallHost<&API_HostFunctionTable::getParameter>(list, parameter);
+}
+
+GSErrCode ACAPI_AddOnAddOnCommunication_ChangeMDCLParameter(API_MDCLParameterList list, API_MDCLParameter* parameter) {
+    return CallHost<&API_HostFunctionTable::changeParameter>(list, static_cast<const API_MDCLParameter*>(parameter));
+}
+
+GSErrCode ACAPI_AddOnAddOnCommunication_FreeMDCLParameterList(API_MDCLParameterList* list) {
+    return CallHost<&API_HostFunctionTable::freeParameterList>(list);
+}
+
+GSErrCode ACAPI_AddOnAddOnCommunication_Call(const API_ModulID* module, UInt32 code, Int32 version,
+                                             API_MDCLParameterList params, void* resultData, bool silent) {
+    return CallHost<&API_HostFunctionTable::callAddOnCommand>(module, code, version, params, resultData, silent);
+}
+
+GSErrCode ACAPI_Property_GetPropertyGroups(GS::Array<API_PropertyGroup>& groups) {
+    return CallHost<&API_HostFunctionTable::getPropertyGroups>(&groups);
+}
+
+GSErrCode ACAPI_Property_GetPropertyDefinitions(const API_Guid& groupGuid,
+                                                GS::Array<API_PropertyDefinition>& definitions) {
+    return CallHost<&API_HostFunctionTable::getPropertyDefinitions>(&groupGuid, &definitions);
+}
+
+GSErrCode ACAPI_IFC_GetIFCExportTranslatorsList(GS::Array<API_IFCTranslatorIdentifier>& translators) {
+    return CallHost<&API_HostFunctionTable::getIFCExportTranslators>(&translators);
+}
+
+GSErrCode ACAPI_HandleToHandle(GSConstHandle source, GSHandle* copy) {
+    return CallHost<&API_HostFunctionTable::copyHandle>(source, copy);
+}
+
+GSErrCode ACAPI_ProjectOperation_Save(const API_FileSavePars* params, const void* typeParams, const void* reserved) {
+    return CallHost<&API_HostFunctionTable::saveProject>(params, typeParams, reserved);
+}

@@ -36,6 +36,22 @@ GSErrCode ACAPI_Selection_Get(API_SelectionInfo* info, GS::Array<API_Neig>* sele
                               bool ignorePartial, Int32 relativeToLayer);
 GSErrCode ACAPI_Selection_DeselectAll();
 GSErrCode ACAPI_Selection_Select(const GS::Array<API_Neig>& elements, bool add);
+// The host's named parameter lists (API_MDCLParameter) and the call of another add-on's command.
+GSErrCode ACAPI_AddOnAddOnCommunication_InitMDCLParameterList(API_MDCLParameterList* list);
+GSErrCode ACAPI_AddOnAddOnCommunication_AddMDCLParameter(API_MDCLParameterList list, API_MDCLParameter* parameter);
+GSErrCode ACAPI_AddOnAddOnCommunication_GetMDCLParameter(API_MDCLParameterList list, API_MDCLParameter* parameter);
+GSErrCode ACAPI_AddOnAddOnCommunication_ChangeMDCLParameter(API_MDCLParameterList list, API_MDCLParameter* parameter);
+GSErrCode ACAPI_AddOnAddOnCommunication_FreeMDCLParameterList(API_MDCLParameterList* list);
+GSErrCode ACAPI_AddOnAddOnCommunication_Call(const API_ModulID* module, UInt32 code, Int32 version,
+                                             API_MDCLParameterList params, void* resultData, bool silent);
+GSErrCode ACAPI_Property_GetPropertyGroups(GS::Array<API_PropertyGroup>& groups);
+GSErrCode ACAPI_Property_GetPropertyDefinitions(const API_Guid& groupGuid,
+                                                GS::Array<API_PropertyDefinition>& definitions);
+GSErrCode ACAPI_IFC_GetIFCExportTranslatorsList(GS::Array<API_IFCTranslatorIdentifier>& translators);
+// A copy of a host memory handle; the caller releases it with BMKillHandle.
+GSErrCode ACAPI_HandleToHandle(GSConstHandle source, GSHandle* copy);
+GSErrCode ACAPI_ProjectOperation_Save(const API_FileSavePars* params, const void* typeParams,
+                                      const void* reserved = nullptr);
 // Operations the host dispatches by a four-character code.
 GSErrCode ACAPI_CallCommand(UInt32 code, void* arg1 = nullptr, void* arg2 = nullptr, void* arg3 = nullptr,
                             void* arg4 = nullptr);

@@ -2,6 +2,7 @@
 
 #include "BuildConfig.hpp"
 #include "HostBinding.hpp"
+#include "Mapping/MappingFile.hpp"
 #include "ResourceIds.hpp"
 #include "ScriptFunctionTable.hpp"
 
@@ -219,6 +220,10 @@ GS::UniString QuillmarPalette::GetLastIfcExportResponse() const {
 GS::UniString QuillmarPalette::GetLastPlanExportResponse() const {
     std::lock_guard lock(sharedStateMutex);
     return lastPlanExportResponse;
+}
+
+bool QuillmarPalette::LoadMappingFile(const IO::Location& file) {
+    return ReadMappingFile(file, mappingList);
 }
 
 GS::UniString QuillmarPalette::GetSnapshotResponse() const {

@@ -8,6 +8,8 @@
 #include "DGBrowser.hpp"
 #include "DGDialog.hpp"
 #include "Guid.hpp"
+#include "Location.hpp"
+#include "Owner.hpp"
 #include "Ref.hpp"
 #include "UniString.hpp"
 
@@ -28,6 +30,22 @@ public:
         GS::UniString projectId;
         GS::UniString publishSet;
         GS::UniString publishItems;
+    };
+
+    // One property of a mapping file that the IFC export adds.
+    struct PropertyMapData {
+        GS::UniString propertyDefinitionGroupName; // may be empty
+        GS::UniString propertyDefinitionName;      // may be empty
+        GS::UniString name;                        // the IFC property name
+        GS::UniString dataType;                    // an IFC value type name; may be empty
+        UInt32 propertyKind = 0;                   // 0 single, 1 enumerated, 2 bounded, 3 list, 4 table value
+    };
+
+    // One IFC entity type and property set with its mapped properties, in file order.
+    struct SchemeProperty {
+        GS::UniString ifcEntityType;   // never empty
+        GS::UniString propertySetName; // never empty
+        GS::Owner<GS::Array<PropertyMapData>> properties;
     };
 
     QuillmarPalette();
@@ -88,6 +106,12 @@ public:
     GS::UniString pendingSnapshotFile;
     PublishRecordData publishRecord;
 
+    // [main-thread] Replaces the mapping list with the file's when its root is "SchemeItemList" and returns true;
+    // otherwise (also for a missing or malformed file) returns false and leaves the list as it was.
+    bool LoadMappingFile(const IO::Location& file);
+    // No two entries share both entity type and property set name.
+    const GS::Array<SchemeProperty>& GetMappingList() const noexcept { return mappingList; }
+
     DG::Browser& GetBrowser() noexcept { return browser; }
 
 private:
@@ -99,6 +123,7 @@ private:
 
     DG::Browser browser;
     bool selectionTracking = false;
+    GS::Array<SchemeProperty> mappingList;
 
     mutable std::mutex sharedStateMutex;
     GS::Array<GS::UniString> importList;

@@ -1,6 +1,8 @@
 #include "ScriptFunctionTable.hpp"
 
+#include "Exchange/IfcExport.hpp"
 #include "FrameFunctions.hpp"
+#include "Mapping/MappingFunctions.hpp"
 #include "PendingScriptFunctions.hpp"
 #include "Viewpoints/SelectionFunctions.hpp"
 
@@ -26,15 +28,15 @@ constexpr std::array<ScriptFunction, 35> Table{{
     {"GetApplicationInfo", GetApplicationInfo},
     {"ImportIfcFiles", PendingAcknowledge},
     {"OpenIfcModels", PendingAcknowledge},
-    {"ExportIFCModel", PendingAcknowledge},
-    {"GetIfcDocuments", PendingEmptyText},
+    {"ExportIFCModel", ExportIFCModel},
+    {"GetIfcDocuments", GetIfcDocuments},
     {"Create2dPlan", PendingEmptyText},
     {"Export2dPlan", PendingAcknowledge},
     {"ExportSnapshot", PendingAcknowledge},
     {"GetExportHistory", PendingEmptyText},
     {"SaveExportHistoryData", PendingAcknowledge},
     {"GetPlanDocuments", PendingEmptyText},
-    {"OpenMappingFile", PendingEmptyText},
+    {"OpenMappingFile", OpenMappingFile},
     {"SetNewPropertyName", PendingEmptyText},
     {"GetPublishSetHeaders", PendingEmptyText},
     {"GetPublishSetItems", PendingEmptyText},

@@ -1,0 +1,46 @@
+#ifndef GSXML_DOMREADER_HPP
+#define GSXML_DOMREADER_HPP
+
+#include "GSXMLExport.hpp"
+#include "GSXMLUtils.hpp"
+
+#include "Location.hpp"
+#include "UniString.hpp"
+
+#include <xercesc/dom/DOM.hpp>
+#include <xercesc/parsers/XercesDOMParser.hpp>
+
+#include <memory>
+
+namespace GSXML {
+
+// Reads one XML file into a Xerces DOM at construction. The reader never fetches anything: external entities and
+// DTDs are not loaded, and a file with a DOCTYPE declaration is refused like a malformed one.
+// Not thread-safe per object; separate readers may run on separate threads.
+class GSXML_DLL_EXPORT DOMReader {
+public:
+    // `rootName` is the root element the caller expects; the reader does not enforce it (see HasExpectedRoot).
+    DOMReader(const IO::Location& file, const GS::UniString& rootName);
+    ~DOMReader();
+
+    DOMReader(const DOMReader&) = delete;
+    DOMReader& operator=(const DOMReader&) = delete;
+
+    // The document's root element, owned by the reader and valid while it lives; nullptr when the file is missing,
+    // unreadable or malformed.
+    xercesc::DOMElement* GetActualNode() const noexcept { return root; }
+    // True when there is a root element and its tag name is the expected root name.
+    bool HasExpectedRoot() const;
+    const GS::UniString& GetRootName() const noexcept { return rootName; }
+
+private:
+    void Discard() noexcept;
+
+    GS::UniString rootName;
+    std::unique_ptr<xercesc::XercesDOMParser> parser;
+    xercesc::DOMElement* root = nullptr;
+};
+
+} // namespace GSXML
+
+#endif

@@ -1,0 +1,134 @@
+#include "MappingFile.hpp"
+
+#include "DOMReader.hpp"
+#include "GSXMLUtils.hpp"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace {
+
+using xercesc::DOMElement;
+
+constexpr std::u16string_view RootName = u"SchemeItemList";
+
+// In the order of the kinds they stand for.
+constexpr std::array<std::u16string_view, 5> KindNames = {
+    u"TypePropertySingleValue", u"TypePropertyEnumeratedValue", u"TypePropertyBoundedValue",
+    u"TypePropertyListValue",   u"TypePropertyTableValue",
+};
+
+bool HasTagName(const DOMElement& element, std::u16string_view name) {
+    return std::u16string_view(element.getTagName()) == name;
+}
+
+GS::UniString Attribute(const DOMElement& element, const char* name) {
+    return GSXML::ToUniString(element.getAttribute(GSXML::XMLText(name)));
+}
+
+// The first element of that name below `element` in document order, at any depth: what the DOM's search by tag
+// name gives as item 0. Walked here because each of the DOM's searches leaves a cached node list in the document,
+// which makes a large file's load grow far faster than its size.
+const DOMElement* FindDescendant(const DOMElement& element, std::u16string_view name) {
+    const DOMElement* node = element.getFirstElementChild();
+    while (node != nullptr) {
+        if (HasTagName(*node, name)) return node;
+        if (const DOMElement* child = node->getFirstElementChild()) {
+            node = child;
+            continue;
+        }
+        // Up until a following sibling, never above `element`.
+        while (node != nullptr && node->getNextElementSibling() == nullptr) {
+            const xercesc::DOMNode* parent = node->getParentNode();
+            node = parent == &element ? nullptr : dynamic_cast<const DOMElement*>(parent);
+        }
+        if (node != nullptr) node = node->getNextElementSibling();
+    }
+    return nullptr;
+}
+
+// The kind named by the first direct child element with one of the kind names.
+std::optional<UInt32> FindPropertyKind(const DOMElement& propertyType) {
+    for (const DOMElement* child = propertyType.getFirstElementChild(); child != nullptr;
+         child = child->getNextElementSibling()) {
+        for (std::size_t kind = 0; kind < KindNames.size(); ++kind)
+            if (HasTagName(*child, KindNames[kind])) return static_cast<UInt32>(kind);
+    }
+    return std::nullopt;
+}
+
+struct MappedProperty {
+    GS::UniString ifcEntityType;
+    GS::UniString propertySetName;
+    QuillmarPalette::PropertyMapData data;
+};
+
+std::optional<MappedProperty> ReadSchemeProperty(const DOMElement& element) {
+    MappedProperty result;
+    result.ifcEntityType = Attribute(element, "IFCEntityType");
+    result.propertySetName = Attribute(element, "PropertySetName");
+    if (result.ifcEntityType.IsEmpty() || result.propertySetName.IsEmpty()) return std::nullopt;
+
+    const DOMElement* value = FindDescendant(element, u"ACPropertyValue");
+    if (value == nullptr) return std::nullopt;
+    result.data.propertyDefinitionGroupName = Attribute(*value, "PropertyDefinitionGroupName");
+    result.data.propertyDefinitionName = Attribute(*value, "PropertyDefinitionName");
+
+    const DOMElement* definition = FindDescendant(element, u"PropertyDef");
+    if (definition == nullptr) return std::nullopt;
+    const DOMElement* name = FindDescendant(*definition, u"Name");
+    if (name == nullptr) return std::nullopt;
+    result.data.name = GSXML::ToUniString(name->getTextContent());
+
+    const DOMElement* propertyType = FindDescendant(*definition, u"PropertyType");
+    if (propertyType == nullptr) return std::nullopt;
+    const std::optional<UInt32> kind = FindPropertyKind(*propertyType);
+    if (!kind) return std::nullopt;
+    result.data.propertyKind = *kind;
+
+    const DOMElement* dataType = FindDescendant(*definition, u"DataType");
+    if (dataType == nullptr) return std::nullopt;
+    result.data.dataType = Attribute(*dataType, "type");
+    return result;
+}
+
+// XML text holds no U+0000, so it separates the two names unambiguously.
+std::u16string PairKey(const GS::UniString& entityType, const GS::UniString& propertySetName) {
+    std::u16string key = entityType.ToU16String();
+    key += u'\0';
+    key += propertySetName.ToU16String();
+    return key;
+}
+
+} // namespace
+
+bool ReadMappingFile(const IO::Location& file, GS::Array<QuillmarPalette::SchemeProperty>& list) {
+    const GSXML::DOMReader reader(file, GS::UniString(RootName.data()));
+    const DOMElement* root = reader.GetActualNode();
+    if (root == nullptr || !HasTagName(*root, RootName)) return false;
+
+    list.Clear();
+    // The list holds each pair once, so the first entry of a pair is the only one: an index finds it directly.
+    std::unordered_map<std::u16string, UIndex> entryOfPair;
+    for (const DOMElement* child = root->getFirstElementChild(); child != nullptr;
+         child = child->getNextElementSibling()) {
+        if (!HasTagName(*child, u"SchemeProperty")) continue;
+        std::optional<MappedProperty> property = ReadSchemeProperty(*child);
+        if (!property) continue;
+
+        const auto [it, isNew] =
+            entryOfPair.try_emplace(PairKey(property->ifcEntityType, property->propertySetName), list.GetSize());
+        if (isNew) {
+            QuillmarPalette::SchemeProperty entry;
+            entry.ifcEntityType = std::move(property->ifcEntityType);
+            entry.propertySetName = std::move(property->propertySetName);
+            entry.properties = GS::NewOwned<GS::Array<QuillmarPalette::PropertyMapData>>();
+            list.Push(std::move(entry));
+        }
+        list[it->second].properties->Push(std::move(property->data));
+    }
+    return true;
+}

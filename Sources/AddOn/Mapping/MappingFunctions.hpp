@@ -1,0 +1,12 @@
+#ifndef QUILLMAR_MAPPING_MAPPINGFUNCTIONS_HPP
+#define QUILLMAR_MAPPING_MAPPINGFUNCTIONS_HPP
+
+#include "JSValues.hpp"
+#include "Ref.hpp"
+
+// Lets the user pick a property mapping file and loads it into the palette's mapping list. Returns the file's
+// path, or "" without a palette, on cancel, for a file that is not a mapping file or a path that cannot be had.
+// [main-thread]
+GS::Ref<JS::Base> OpenMappingFile(const GS::Ref<JS::Base>& argument);
+
+#endif
