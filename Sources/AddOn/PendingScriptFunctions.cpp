@@ -13,7 +13,3 @@ GS::Ref<JS::Base> PendingNotActed(const GS::Ref<JS::Base>&) {
 GS::Ref<JS::Base> PendingEmptyText(const GS::Ref<JS::Base>&) {
     return MakeStringResult(GS::UniString());
 }
-
-GS::Ref<JS::Base> PendingEmptyList(const GS::Ref<JS::Base>&) {
-    return MakeStringListResult({});
-}
