@@ -49,6 +49,7 @@ constexpr std::array<std::pair<API_HostSlot, const char*>, static_cast<std::size
     {API_HostSlot::GetIFCExportTranslators, "getIFCExportTranslators"},
     {API_HostSlot::CopyHandle, "copyHandle"},
     {API_HostSlot::SaveProject, "saveProject"},
+    {API_HostSlot::ElementFilter, "elementFilter"},
 }};
 
 constexpr bool EverySlotHasItsName() {
@@ -572,8 +573,25 @@ struct HostServices::Operations {
             host->transcript->Error("saveProject: no save parameters or no target file");
             return APIERR_BADPARS;
         }
+        if (params->fileTypeID == APIFType_PNGFile)
+            return host->SavePicture(*params->file, static_cast<const API_SavePars_Picture*>(typeParams));
         if (params->fileTypeID != APIFType_IfcFile) return APIERR_NOTSUPPORTED;
         return host->SaveIfc(*params->file, static_cast<const API_SavePars_Ifc*>(typeParams));
+    }
+
+    static GSErrCode ElementFilter(void* token, const API_Guid* guid, GSFlags filterFlags, bool* passes) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::ElementFilter, &refusal);
+        if (host == nullptr) return refusal;
+        if (guid == nullptr || passes == nullptr) {
+            host->transcript->Error("elementFilter: no element GUID or no answer to fill");
+            return APIERR_BADPARS;
+        }
+        const ProjectElement* element = host->state.project.FindElement(*guid);
+        if (element == nullptr) return APIERR_GENERAL;
+        // Of the filter flags only "shown in 3D" can exclude anything here.
+        *passes = (filterFlags & APIFilt_In3D) == 0 || element->shownIn3D;
+        return NoError;
     }
 };
 
@@ -582,6 +600,7 @@ HostServices::HostServices(std::shared_ptr<Transcript> transcriptPtr, std::share
       ifcModel(std::make_unique<IfcHostModel>(*this)), ifcAddOn(transcript, parameterLists),
       self(std::make_shared<HostServices*>(this)) {
     RegisterHostCommands();
+    Register3DCommands();
 }
 
 HostServices::~HostServices() {
@@ -648,6 +667,7 @@ API_HostFunctionTable HostServices::MakeTable(const std::set<API_HostSlot>& with
     offer(API_HostSlot::GetIFCExportTranslators, table.getIFCExportTranslators, &Operations::GetIFCExportTranslators);
     offer(API_HostSlot::CopyHandle, table.copyHandle, &Operations::CopyHandle);
     offer(API_HostSlot::SaveProject, table.saveProject, &Operations::SaveProject);
+    offer(API_HostSlot::ElementFilter, table.elementFilter, &Operations::ElementFilter);
     return table;
 }
 

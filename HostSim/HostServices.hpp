@@ -6,6 +6,7 @@
 #include "ParameterLists.hpp"
 #include "ProjectDescription.hpp"
 #include "Transcript.hpp"
+#include "View3D.hpp"
 
 #include "APIBinding.hpp"
 #include "Location.hpp"
@@ -73,6 +74,7 @@ struct HostState {
     bool cutPlanesOn = false;
     std::vector<API_3DCutShapeType> cutShapes;
     API_WindowTypeID activeWindow = APIWind_FloorPlanID;
+    View3DState view3D;                  // which elements the 3D window shows is each element's shownIn3D
     std::vector<API_Guid> zoomTarget;    // what the last successful 'ZTEL' zoomed to
     USize handlesGiven = 0;              // memory handles allocated for the add-on since the services were activated
     std::vector<std::string> savedFiles; // paths of the files the save operation wrote, in order
@@ -126,6 +128,13 @@ public:
     void SelectFromHost(const std::vector<API_Guid>& elements);
     void SetCuttingPlanes(bool on, std::vector<API_3DCutShapeType> shapes);
     void SetActiveWindow(API_WindowTypeID window);
+    void SetProjection(const API_3DProjectionInfo& projection);
+    void SetWindow3D(const API_3DWindowInfo& window);
+    void SetSurvey(const std::optional<API_Tranmat>& survey);
+    // Shows exactly the given elements in the 3D window (all of them with ShowAllIn3D); one line {"shown3D": "all"
+    // or [GlobalIds]} when that changed anything.
+    void ShowIn3D(const std::vector<API_Guid>& shown);
+    void ShowAllIn3D();
 
     // Memory handles the host gave the add-on (marquee polygons, cutting-shape lists) that are still alive: the
     // growth of the process's live handle count since activation, at most the number given. Handles that other
@@ -152,6 +161,10 @@ private:
     Line GlobalIdsOf(const std::vector<API_Guid>& elements) const;
     // Writes the IFC file of the scope the parameters name, with the mapping preset of the IFC add-on.
     GSErrCode SaveIfc(const IO::Location& target, const API_SavePars_Ifc* ifc);
+    // Writes a picture of the 3D window, which must be the active window.
+    GSErrCode SavePicture(const IO::Location& target, const API_SavePars_Picture* picture);
+    void Register3DCommands();
+    void WriteShown3D();
     // A handle of `size` zeroed bytes, counted as given to the add-on; nullptr when memory is short.
     GSHandle GiveHandle(std::size_t size);
 

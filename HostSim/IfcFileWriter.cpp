@@ -66,8 +66,10 @@ std::string StepValue(const IFCAPI::Value& value) {
 std::string StepList(const GS::Array<IFCAPI::Value>& values) {
     if (values.IsEmpty()) return "$"; // the schema's lists hold at least one item; an empty one is left out
     std::string result = "(";
-    for (UIndex i = 0; i < values.GetSize(); ++i)
-        result += (i == 0 ? "" : ",") + StepValue(values[i]);
+    for (UIndex i = 0; i < values.GetSize(); ++i) {
+        if (i != 0) result += ',';
+        result += StepValue(values[i]);
+    }
     return result + ")";
 }
 

@@ -337,6 +337,27 @@ void ScenarioRunner::HostChange(const Line& line) {
             const Int32 window = GetInt32(value, "host: \"window\" (a window type)");
             if (window <= 0) throw LineError("host: \"window\" must be a positive window type");
             host.GetServices().SetActiveWindow(window);
+        } else if (key == "show3D") {
+            // "all", or the elements that alone stay shown, named as "select" names them.
+            if (value == "all") {
+                host.GetServices().ShowAllIn3D();
+            } else {
+                host.GetServices().ShowIn3D(ParseSelection(state.project, value));
+            }
+        } else if (key == "projection" || key == "window3D" || key == "survey") {
+            // The 3D view's parsers name the fault; the line's error says which setting it was in.
+            try {
+                HostServices& services = host.GetServices();
+                if (key == "projection") {
+                    services.SetProjection(ParseProjection(value, state.view3D.projection));
+                } else if (key == "window3D") {
+                    services.SetWindow3D(ParseWindow(value, state.view3D.window));
+                } else {
+                    services.SetSurvey(ParseSurvey(value));
+                }
+            } catch (const std::invalid_argument& e) {
+                throw LineError(std::string("host: ") + e.what());
+            }
         } else if (key == "syntheticElements") {
             if (!value.is_number_unsigned() || value.get<std::uint64_t>() > MaxSyntheticElements)
                 throw LineError("host: \"syntheticElements\" must be a count from 0 to " +

@@ -20,6 +20,7 @@ packages=(
   libcurl4-openssl-dev
   curl
   libpng-dev
+  libssl-dev
   libcpp-httplib-dev
   libxerces-c-dev
 )

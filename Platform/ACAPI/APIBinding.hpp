@@ -94,6 +94,7 @@ enum class API_HostSlot : UInt32 {
     GetIFCExportTranslators,
     CopyHandle,
     SaveProject,
+    ElementFilter,
     Count // keep last
 };
 
@@ -209,6 +210,10 @@ struct API_HostFunctionTable {
     GSErrCode (*saveProject)(void* hostToken, const API_FileSavePars* params, const void* typeParams,
                              const void* reserved);
 
+    // [main-thread] Sets *passes to whether the element passes every filter flag (APIFilt_In3D: shown in the 3D
+    // window); fails for an unknown element.
+    GSErrCode (*elementFilter)(void* hostToken, const API_Guid* element, GSFlags filterFlags, bool* passes);
+
     void* reserved[API_HostTableSlotCapacity - static_cast<std::size_t>(API_HostSlot::Count)];
 };
 }
@@ -258,6 +263,7 @@ static_assert(offsetof(API_HostFunctionTable, getIFCExportTranslators) ==
               API_HostSlotOffset(API_HostSlot::GetIFCExportTranslators));
 static_assert(offsetof(API_HostFunctionTable, copyHandle) == API_HostSlotOffset(API_HostSlot::CopyHandle));
 static_assert(offsetof(API_HostFunctionTable, saveProject) == API_HostSlotOffset(API_HostSlot::SaveProject));
+static_assert(offsetof(API_HostFunctionTable, elementFilter) == API_HostSlotOffset(API_HostSlot::ElementFilter));
 static_assert(offsetof(API_HostFunctionTable, reserved) == API_HostSlotOffset(API_HostSlot::Count));
 
 // ---- The add-on module's exports -------------------------------------------------------------------------------

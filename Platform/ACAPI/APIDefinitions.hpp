@@ -11,6 +11,7 @@
 #include "UniString.hpp"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -206,7 +207,7 @@ struct API_SelectionInfo {
     API_Region marquee;  // the marquee polygon, when there is one
 };
 
-// One cutting plane of the 3D window: points p with pa*x + pb*y + pc*z + pd = 0 lie on it.
+// One cutting plane of the 3D window: the points with pa*x + pb*y + pc*z = pd lie on it.
 struct API_3DCutShapeType {
     Int16 cutStatus = 0;
     Int16 cutPen = 0;
@@ -235,6 +236,56 @@ struct API_WindowInfo {
     Int32 index = 0;
     API_Guid databaseGuid;
 };
+
+// ---- 3D projection, 3D window and survey point -----------------------------------------------------------------
+
+// A 3x4 matrix in row order: the left 3x3 part rotates, the last column translates (tmx[3], tmx[7], tmx[11]).
+struct API_Tranmat {
+    double tmx[12] = {};
+};
+static_assert(sizeof(API_Tranmat) == 96);
+
+// The perspective camera: plan positions of camera and target, their heights, the view-cone angle in degrees.
+struct API_PerspPars {
+    double viewCone = 0.0;
+    double rollAngle = 0.0;
+    double azimuth = 0.0; // degrees, of the camera-to-target direction in plan
+    double distance = 0.0;
+    API_Coord pos;
+    API_Coord target;
+    double cameraZ = 0.0;
+    double targetZ = 0.0;
+};
+
+// The parallel (axonometric) view: rows 0 to 2 of tranmat hold right, up and viewing direction.
+struct API_AxonoPars {
+    Int32 projMod = 0;
+    Int32 reserved = 0;
+    API_Tranmat tranmat;
+};
+
+// 'GP3D' fills it; 'CP3D' takes it. Only the part that isPersp names is used.
+struct API_3DProjectionInfo {
+    bool isPersp = false;
+    char reserved[7] = {};
+    API_PerspPars persp;
+    API_AxonoPars axono;
+};
+static_assert(offsetof(API_3DProjectionInfo, persp) == 8);
+
+// The 3D window's size in pixels and how the model maps onto it. 'GW3D' fills it; 'CW3D' takes it and keeps the
+// size (the window's own) whatever the record says.
+struct API_3DWindowInfo {
+    Int16 hSize = 0;
+    Int16 vSize = 0;
+    UInt8 useScales = 0; // the scales and offsets below apply
+    UInt8 reserved[3] = {};
+    double hScale = 0.0;
+    double vScale = 0.0;
+    double xOffset = 0.0;
+    double yOffset = 0.0;
+};
+static_assert(offsetof(API_3DWindowInfo, useScales) == 4 && offsetof(API_3DWindowInfo, hScale) == 8);
 
 // ---- Add-on to add-on calls and their parameter lists ----------------------------------------------------------
 
@@ -310,6 +361,7 @@ constexpr GSFlags APIFilt_In3D = 8; // shown in the 3D window
 
 // File type codes of the save operation.
 using API_FileTypeID = Int32;
+constexpr API_FileTypeID APIFType_PNGFile = 16; // a picture of the active window; typeParams: API_SavePars_Picture
 constexpr API_FileTypeID APIFType_IfcFile = 35;
 
 // The host's general save record; the fields not named here stay zero.
@@ -333,6 +385,17 @@ struct API_SavePars_Ifc {
     GS::Array<API_Guid>* elementsSet = nullptr; // with API_IFCExportElementList; the caller's
 };
 
+// The picture part of the save parameters: a colour depth code, then four flag bytes.
+struct API_SavePars_Picture {
+    Int32 colorDepth = 0; // 7: true colour
+    UInt8 dithered = 0;
+    UInt8 view2D = 0;
+    UInt8 crop = 0;
+    UInt8 keepSelectionHighlight = 0;
+    Int32 reserved[4] = {};
+};
+static_assert(offsetof(API_SavePars_Picture, dithered) == 4 && offsetof(API_SavePars_Picture, crop) == 6);
+
 // Command codes of the element and view operations (ACAPI_CallCommand, the table's command slot).
 // 'GEIS': arg1 const API_Guid* element, arg2 GS::UniString* its element ID text.
 // 'GC3D': arg1 API_3DCutPlanesInfo* (filled). 'CC3D': arg1 const API_3DCutPlanesInfo*.
@@ -342,5 +405,21 @@ constexpr UInt32 APICmd_Get3DCuttingPlanes = API_FourCharCode("GC3D");
 constexpr UInt32 APICmd_Change3DCuttingPlanes = API_FourCharCode("CC3D");
 constexpr UInt32 APICmd_ChangeWindow = API_FourCharCode("CHWD");
 constexpr UInt32 APICmd_ZoomToElements = API_FourCharCode("ZTEL");
+// 'GWIN': arg1 API_WindowInfo* (filled with the active window).
+// 'GP3D': arg1 API_3DProjectionInfo* (filled). 'CP3D': arg1 const API_3DProjectionInfo*, arg2 const bool* or null;
+// a true flag there changes only perspective against parallel and keeps the camera.
+// 'SA3D': shows every element in the 3D window. 'SS3D': shows only the selected elements there.
+// 'GW3D': arg1 API_3DWindowInfo* (filled). 'CW3D': arg1 const API_3DWindowInfo*.
+// 'ZOOM': arg1 to arg3 null: fits the 3D window to what it shows.
+// 'SPTR': arg1 API_Tranmat* (filled); fails when the project has no survey point transformation.
+constexpr UInt32 APICmd_GetActiveWindow = API_FourCharCode("GWIN");
+constexpr UInt32 APICmd_Get3DProjection = API_FourCharCode("GP3D");
+constexpr UInt32 APICmd_Change3DProjection = API_FourCharCode("CP3D");
+constexpr UInt32 APICmd_ShowAllIn3D = API_FourCharCode("SA3D");
+constexpr UInt32 APICmd_ShowSelectionIn3D = API_FourCharCode("SS3D");
+constexpr UInt32 APICmd_Get3DWindowSets = API_FourCharCode("GW3D");
+constexpr UInt32 APICmd_Change3DWindowSets = API_FourCharCode("CW3D");
+constexpr UInt32 APICmd_Zoom = API_FourCharCode("ZOOM");
+constexpr UInt32 APICmd_GetSurveyPointTransformation = API_FourCharCode("SPTR");
 
 #endif

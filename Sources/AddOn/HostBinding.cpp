@@ -238,6 +238,11 @@ GSErrCode ACAPI_HandleToHandle(GSConstHandle source, GSHandle* copy) {
     return CallHost<&API_HostFunctionTable::copyHandle>(source, copy);
 }
 
+bool ACAPI_Element_Filter(const API_Guid& guid, GSFlags filterFlags) {
+    bool passes = false;
+    return CallHost<&API_HostFunctionTable::elementFilter>(&guid, filterFlags, &passes) == NoError && passes;
+}
+
 GSErrCode ACAPI_ProjectOperation_Save(const API_FileSavePars* params, const void* typeParams, const void* reserved) {
     return CallHost<&API_HostFunctionTable::saveProject>(params, typeParams, reserved);
 }

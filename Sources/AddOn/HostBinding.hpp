@@ -29,6 +29,9 @@ GSErrCode ACAPI_ProjectSettings_GetSpecFolder(const API_SpecFolderID* folder, IO
 GSErrCode ACAPI_Element_GetElemList(API_ElemTypeID typeID, GS::Array<API_Guid>* elements, GSFlags filterFlags = 0,
                                     const API_Guid& classification = APINULLGuid,
                                     const API_Guid& renovationFilter = APINULLGuid);
+// Whether the element passes every filter flag (APIFilt_In3D: shown in the 3D window); false also when the host
+// cannot say.
+bool ACAPI_Element_Filter(const API_Guid& guid, GSFlags filterFlags);
 GSErrCode ACAPI_Element_GetHeader(API_Elem_Head* head);
 GSErrCode ACAPI_Element_CalcBounds(const API_Elem_Head* head, API_Box3D* bounds);
 GSErrCode ACAPI_AddOnIdentification_GetOwnToken(API_Guid* token);

@@ -3,6 +3,7 @@
 
 #include "KeepInMemory.hpp"
 #include "Transfer/PublishSetItem.hpp"
+#include "Viewpoints/ViewpointData.hpp"
 
 #include "Array.hpp"
 #include "DGBrowser.hpp"
@@ -26,6 +27,9 @@
 // readers go through the accessors below, which take it.
 class QuillmarPalette : public DG::Palette, public DG::PanelObserver {
 public:
+    // A section plane of a viewpoint (a point of it and its unit normal).
+    using ACSection = ::ACSection;
+
     struct PublishRecordData {
         GS::UniString projectId;
         GS::UniString publishSet;

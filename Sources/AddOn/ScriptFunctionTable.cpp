@@ -5,6 +5,9 @@
 #include "Mapping/MappingFunctions.hpp"
 #include "PendingScriptFunctions.hpp"
 #include "Viewpoints/SelectionFunctions.hpp"
+#include "Viewpoints/SnapshotExport.hpp"
+#include "Viewpoints/ViewpointApplication.hpp"
+#include "Viewpoints/ViewpointCapture.hpp"
 
 #include <array>
 
@@ -17,10 +20,10 @@ constexpr std::array<ScriptFunction, 35> Table{{
     {"ZoomToElement", ZoomToElement},
     {"GetElementNames", GetElementNames},
     {"AlertAPI", AlertAPI},
-    {"SelectViewpoint", PendingNotActed},
+    {"SelectViewpoint", SelectViewpoint},
     {"GetSelectedElements", GetSelectedElements},
     {"AddComponent", AddComponent},
-    {"AddViewpoint", PendingEmptyText},
+    {"AddViewpoint", AddViewpoint},
     {"ImportIfcModel", PendingAcknowledge},
     {"RegisterIfcFileName", PendingAcknowledge},
     {"RequestFileName", RequestFileName},
@@ -32,7 +35,7 @@ constexpr std::array<ScriptFunction, 35> Table{{
     {"GetIfcDocuments", GetIfcDocuments},
     {"Create2dPlan", PendingEmptyText},
     {"Export2dPlan", PendingAcknowledge},
-    {"ExportSnapshot", PendingAcknowledge},
+    {"ExportSnapshot", ExportSnapshot},
     {"GetExportHistory", PendingEmptyText},
     {"SaveExportHistoryData", PendingAcknowledge},
     {"GetPlanDocuments", PendingEmptyText},

@@ -1,0 +1,178 @@
+// The host's 3D window operations: projection, window mapping, shown elements, survey point and its picture.
+
+#include "HostServices.hpp"
+
+#include <unordered_set>
+
+namespace HostSim {
+
+namespace {
+
+using GuidSet = std::unordered_set<API_Guid, ApiGuidHash>;
+
+} // namespace
+
+void HostServices::Register3DCommands() {
+    RegisterCommand(APICmd_GetActiveWindow, [this](void* arg1, void*, void*, void*) {
+        auto* window = static_cast<API_WindowInfo*>(arg1);
+        if (window == nullptr) {
+            transcript->Error("GWIN: no window record to fill");
+            return APIERR_BADPARS;
+        }
+        *window = API_WindowInfo{};
+        window->typeID = state.activeWindow;
+        return NoError;
+    });
+    RegisterCommand(APICmd_Get3DProjection, [this](void* arg1, void*, void*, void*) {
+        auto* projection = static_cast<API_3DProjectionInfo*>(arg1);
+        if (projection == nullptr) {
+            transcript->Error("GP3D: no projection record to fill");
+            return APIERR_BADPARS;
+        }
+        *projection = state.view3D.projection;
+        return NoError;
+    });
+    RegisterCommand(APICmd_Change3DProjection, [this](void* arg1, void* arg2, void*, void*) {
+        const auto* projection = static_cast<const API_3DProjectionInfo*>(arg1);
+        if (projection == nullptr) {
+            transcript->Error("CP3D: no projection record");
+            return APIERR_BADPARS;
+        }
+        const auto* modeOnly = static_cast<const bool*>(arg2);
+        API_3DProjectionInfo changed = state.view3D.projection;
+        if (modeOnly != nullptr && *modeOnly) {
+            changed.isPersp = projection->isPersp;
+        } else if (projection->isPersp) {
+            changed.isPersp = true;
+            changed.persp = projection->persp;
+        } else {
+            changed.isPersp = false;
+            changed.axono = projection->axono;
+        }
+        SetProjection(changed);
+        return NoError;
+    });
+    RegisterCommand(APICmd_ShowAllIn3D, [this](void*, void*, void*, void*) {
+        ShowAllIn3D();
+        return NoError;
+    });
+    RegisterCommand(APICmd_ShowSelectionIn3D, [this](void*, void*, void*, void*) {
+        // As the host's command: without a selection the 3D window shows everything.
+        if (state.selection.empty()) {
+            ShowAllIn3D();
+        } else {
+            ShowIn3D(state.selection);
+        }
+        return NoError;
+    });
+    RegisterCommand(APICmd_Get3DWindowSets, [this](void* arg1, void*, void*, void*) {
+        auto* window = static_cast<API_3DWindowInfo*>(arg1);
+        if (window == nullptr) {
+            transcript->Error("GW3D: no 3D window record to fill");
+            return APIERR_BADPARS;
+        }
+        *window = state.view3D.window;
+        return NoError;
+    });
+    RegisterCommand(APICmd_Change3DWindowSets, [this](void* arg1, void*, void*, void*) {
+        const auto* window = static_cast<const API_3DWindowInfo*>(arg1);
+        if (window == nullptr) {
+            transcript->Error("CW3D: no 3D window record");
+            return APIERR_BADPARS;
+        }
+        API_3DWindowInfo changed = *window;
+        changed.hSize = state.view3D.window.hSize; // the size is the window's, not the caller's
+        changed.vSize = state.view3D.window.vSize;
+        SetWindow3D(changed);
+        return NoError;
+    });
+    RegisterCommand(APICmd_Zoom, [this](void* arg1, void* arg2, void* arg3, void*) {
+        if (arg1 != nullptr || arg2 != nullptr || arg3 != nullptr) {
+            transcript->Error("ZOOM: only the fit to the whole view (all arguments null) is simulated");
+            return APIERR_BADPARS;
+        }
+        transcript->Write(Line{{"zoom3D", "fit"}});
+        return NoError;
+    });
+    RegisterCommand(APICmd_GetSurveyPointTransformation, [this](void* arg1, void*, void*, void*) {
+        auto* matrix = static_cast<API_Tranmat*>(arg1);
+        if (matrix == nullptr) {
+            transcript->Error("SPTR: no matrix to fill");
+            return APIERR_BADPARS;
+        }
+        if (!state.view3D.survey) return APIERR_GENERAL;
+        *matrix = *state.view3D.survey;
+        return NoError;
+    });
+}
+
+void HostServices::SetProjection(const API_3DProjectionInfo& projection) {
+    if (SameProjection(projection, state.view3D.projection)) return;
+    state.view3D.projection = projection;
+    transcript->Write(Line{{"projection", ProjectionLine(projection)}});
+}
+
+void HostServices::SetWindow3D(const API_3DWindowInfo& window) {
+    if (SameWindow(window, state.view3D.window)) return;
+    state.view3D.window = window;
+    transcript->Write(Line{{"window3D", WindowLine(window)}});
+}
+
+void HostServices::SetSurvey(const std::optional<API_Tranmat>& survey) {
+    const std::optional<API_Tranmat>& current = state.view3D.survey;
+    if (survey.has_value() == current.has_value() &&
+        (!survey || std::equal(std::begin(survey->tmx), std::end(survey->tmx), std::begin(current->tmx))))
+        return;
+    state.view3D.survey = survey;
+    transcript->Write(Line{{"survey", SurveyLine(survey)}});
+}
+
+void HostServices::ShowIn3D(const std::vector<API_Guid>& shown) {
+    const GuidSet wanted(shown.begin(), shown.end());
+    bool changed = false;
+    for (ProjectElement& element : state.project.elements) {
+        const bool show = wanted.contains(element.guid);
+        changed = changed || element.shownIn3D != show;
+        element.shownIn3D = show;
+    }
+    if (changed) WriteShown3D();
+}
+
+void HostServices::ShowAllIn3D() {
+    bool changed = false;
+    for (ProjectElement& element : state.project.elements) {
+        changed = changed || !element.shownIn3D;
+        element.shownIn3D = true;
+    }
+    if (changed) WriteShown3D();
+}
+
+void HostServices::WriteShown3D() {
+    std::vector<API_Guid> shown;
+    for (const ProjectElement& element : state.project.elements)
+        if (element.shownIn3D) shown.push_back(element.guid);
+    if (shown.size() == state.project.elements.size()) {
+        transcript->Write(Line{{"shown3D", "all"}});
+    } else {
+        transcript->Write(Line{{"shown3D", GlobalIdsOf(shown)}});
+    }
+}
+
+GSErrCode HostServices::SavePicture(const IO::Location& target, const API_SavePars_Picture* picture) {
+    if (picture == nullptr) {
+        transcript->Error("saveProject: no picture save parameters");
+        return APIERR_BADPARS;
+    }
+    // Only the 3D window is drawn here; a picture of another window is an operation this host does not offer.
+    if (state.activeWindow != APIWind_3DModelID) return APIERR_NOTSUPPORTED;
+    const std::filesystem::path file = target.ToFileSystemPath();
+    if (!WriteViewPicture(file, state.project, state.view3D)) return APIERR_GENERAL;
+    state.savedFiles.push_back(file.string());
+    const PictureSize size = GetPictureSize(state.view3D.window);
+    transcript->Write(Line{
+        {"saved",
+         Line{{"file", file.string()}, {"type", APIFType_PNGFile}, {"width", size.width}, {"height", size.height}}}});
+    return NoError;
+}
+
+} // namespace HostSim
