@@ -42,13 +42,13 @@ UIndex ToIndex(std::size_t pos) {
     return pos == std::u16string::npos ? MaxUIndex : static_cast<UIndex>(pos);
 }
 
-// Formats one conversion with the C library, for numbers. The format is built from a checked conversion spec.
+// Formats one conversion with the C library, for numbers. The format is built from a checked conversion directive.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-std::string FormatNumber(const std::string& spec, const UniString::FormatArg& arg, char conv) {
+std::string FormatNumber(const std::string& directive, const UniString::FormatArg& arg, char conv) {
     char buffer[512];
     int n = 0;
-    std::string fmt = spec;
+    std::string fmt = directive;
     using Kind = UniString::FormatArg::Kind;
     switch (conv) {
     case 'd':
@@ -136,12 +136,12 @@ UniString UniString::FormatList(const char* format, const FormatArg* args, std::
             continue;
         }
         // Collect flags, width, precision and length modifiers (the latter are ignored: arguments carry their type).
-        std::string spec = "%";
+        std::string directive = "%";
         std::size_t j = i + 1;
         while (j < fmt.size() && std::u16string_view(u"-+ #0").find(fmt[j]) != std::u16string_view::npos)
-            spec += static_cast<char>(fmt[j++]);
+            directive += static_cast<char>(fmt[j++]);
         while (j < fmt.size() && ((fmt[j] >= u'0' && fmt[j] <= u'9') || fmt[j] == u'.'))
-            spec += static_cast<char>(fmt[j++]);
+            directive += static_cast<char>(fmt[j++]);
         while (j < fmt.size() && std::u16string_view(u"hlLqjzt").find(fmt[j]) != std::u16string_view::npos)
             ++j;
         if (j >= fmt.size()) {
@@ -156,14 +156,14 @@ UniString UniString::FormatList(const char* format, const FormatArg* args, std::
             std::u16string text = arg.kind == FormatArg::Kind::Text ? arg.text : u"";
             // Width and precision on texts, counted in code units.
             std::size_t width = 0, precision = std::u16string::npos;
-            bool left = spec.find('-') != std::string::npos;
-            const std::size_t dot = spec.find('.');
-            const std::string widthPart = spec.substr(1, dot == std::string::npos ? std::string::npos : dot - 1);
+            bool left = directive.find('-') != std::string::npos;
+            const std::size_t dot = directive.find('.');
+            const std::string widthPart = directive.substr(1, dot == std::string::npos ? std::string::npos : dot - 1);
             for (char c : widthPart)
                 if (c >= '0' && c <= '9') width = width * 10 + static_cast<std::size_t>(c - '0');
             if (dot != std::string::npos) {
                 precision = 0;
-                for (char c : spec.substr(dot + 1))
+                for (char c : directive.substr(dot + 1))
                     precision = precision * 10 + static_cast<std::size_t>(c - '0');
             }
             if (precision < text.size()) text.resize(precision);
@@ -173,7 +173,7 @@ UniString UniString::FormatList(const char* format, const FormatArg* args, std::
             }
             out += text;
         } else {
-            const std::string number = FormatNumber(spec, arg, static_cast<char>(conv));
+            const std::string number = FormatNumber(directive, arg, static_cast<char>(conv));
             out += DecodeText(number, CC_UTF8);
         }
     }
