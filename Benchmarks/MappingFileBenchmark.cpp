@@ -34,7 +34,7 @@ void LoadMappingFile(benchmark::State& state) {
     const long pairs = state.range(1);
     const std::filesystem::path path = WriteMappingFile(count, pairs);
     const IO::Location file = IO::Location::FromFileSystemPath(path);
-    GS::Array<QuillmarPalette::SchemeProperty> list;
+    GS::Array<SchemeProperty> list;
     for (auto _ : state) {
         if (!ReadMappingFile(file, list)) state.SkipWithError("not read as a mapping file");
         benchmark::DoNotOptimize(list.GetSize());

@@ -10,6 +10,7 @@
 // removed at the end. Each round times the add-on and curl once per direction, alternating which goes first.
 
 #include "Transfer/ServiceRequests.hpp"
+#include "Transfer/UploadSource.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -337,8 +338,9 @@ int main(int argc, char** argv) {
         Series addOnUpload, curlUpload, addOnDownload, curlDownload;
         const auto uploadByAddOn = [&] {
             return uploaded(measure(addOnUpload, [&](double*) {
-                const UploadResult result = UploadFile(uploadAddress, Token, sourcePath);
-                return result.completed && result.status == 201;
+                UploadSource file(sourcePath);
+                const TransferOutcome result = UploadFile(uploadAddress, Token, file);
+                return result.Completed() && result.status == 201;
             }));
         };
         const auto uploadByCurl = [&] {
@@ -348,8 +350,9 @@ int main(int argc, char** argv) {
         };
         const auto downloadByAddOn = [&](bool verify) {
             return downloaded(
-                measure(addOnDownload,
-                        [&](double*) { return DownloadFromURL(downloadAddress, Token, addOnTargetPath); }),
+                measure(
+                    addOnDownload,
+                    [&](double*) { return DownloadFromURL(downloadAddress, Token, addOnTargetPath).IsHttpSuccess(); }),
                 addOnTarget, verify);
         };
         const auto downloadByCurl = [&](bool verify) {

@@ -17,6 +17,12 @@
 #include <stdexcept>
 #include <string>
 
+// The build's service address (host and port of QUILLMAR_API_BASE_URL), which the add-on uploads to.
+#ifndef QUILLMAR_SERVICE_PORT
+#define QUILLMAR_SERVICE_HOST "127.0.0.1"
+#define QUILLMAR_SERVICE_PORT 0
+#endif
+
 namespace {
 
 struct Session {
@@ -40,7 +46,9 @@ Session& GetSession() {
         std::filesystem::remove_all(session.home);
         std::filesystem::create_directories(session.home);
         session.service = std::make_unique<ServiceStandIn::Server>(session.home / "Service");
-        if (!session.service->Start("127.0.0.1", 18480)) throw std::runtime_error("the service port is taken");
+        if (QUILLMAR_SERVICE_PORT == 0) throw std::runtime_error("the build names no local service address");
+        if (!session.service->Start(QUILLMAR_SERVICE_HOST, QUILLMAR_SERVICE_PORT))
+            throw std::runtime_error("the build's service port is taken");
         HostSim::HostOptions options;
         options.module = QUILLMAR_ADDON_PATH;
         options.home = session.home;

@@ -293,6 +293,7 @@ void Host::RemoveHooks() {
     if (!hooksInstalled) return;
     if (DG::GetUIBackEnd() == &ui) DG::SetUIBackEnd(modulesLeftLoaded ? OrphanBackEnd() : nullptr);
     GS::SetDebugOutputSink({});
+    GS::Thread::SetStartRefusedForTesting(false);
     services.Deactivate();
     hooksInstalled = false;
 }

@@ -100,7 +100,7 @@ bool IsIfcQueryName(const std::string& name) {
 }
 
 bool IsFailableOperation(const std::string& name) {
-    if (FindSlot(name) || IsIfcQueryName(name)) return true;
+    if (FindSlot(name) || IsIfcQueryName(name) || name == ThreadStartOperation) return true;
     return name.size() == 4 && std::all_of(name.begin(), name.end(), [](char ch) { return ch >= 0x20 && ch <= 0x7E; });
 }
 

@@ -27,7 +27,10 @@ const char* GetSlotName(API_HostSlot slot) noexcept;
 std::optional<API_HostSlot> FindSlot(const std::string& name);
 // The queries of the IFC object accessor as scenarios name them ("FindElementsByGlobalId").
 bool IsIfcQueryName(const std::string& name);
-// What {"host": {"fail": [...]}} accepts: a slot name, an IFC query name or a four-character command code.
+// The name under which a scenario makes starting a thread fail (see GS::Thread::SetStartRefusedForTesting).
+inline constexpr const char* ThreadStartOperation = "threadStart";
+// What {"host": {"fail": [...]}} accepts: a slot name, an IFC query name, a four-character command code or
+// ThreadStartOperation.
 bool IsFailableOperation(const std::string& name);
 
 class IfcHostModel;

@@ -31,7 +31,7 @@ std::filesystem::path DefaultModule() {
     return (error ? std::filesystem::path(".") : self.parent_path()) / "Quillmar.apx";
 }
 
-// Host and port of the build's service address ("http://127.0.0.1:18480/api").
+// Host and port of the build's service address ("http://127.0.0.1:<port>/api").
 bool ParseServiceAddress(const std::string& url, std::string* host, int* port) {
     const std::size_t scheme = url.find("://");
     if (scheme == std::string::npos) return false;

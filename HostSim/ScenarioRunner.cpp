@@ -1,10 +1,13 @@
 #include "ScenarioRunner.hpp"
 
+#include "Thread.hpp"
+
 #include "ScriptValues.hpp"
 
 #include "DGBrowser.hpp"
 #include "GSException.hpp"
 #include "Guid.hpp"
+#include "Thread.hpp"
 
 #include <poll.h>
 
@@ -323,6 +326,8 @@ void ScenarioRunner::HostChange(const Line& line) {
                     throw LineError("host: " + Quoted(name) + " is neither a host operation nor a command code");
                 failing.insert(name);
             }
+            // Starting a thread is the host library's, not a host operation: played through its switch.
+            GS::Thread::SetStartRefusedForTesting(failing.contains(ThreadStartOperation));
             state.failing = std::move(failing);
         } else if (key == "userDataFolder") {
             host.SetUserDataFolder(host.ExpandPath(GetString(value, "host: \"userDataFolder\"")));

@@ -23,6 +23,7 @@ packages=(
   libssl-dev
   libcpp-httplib-dev
   libxerces-c-dev
+  libicu-dev
 )
 
 missing=()

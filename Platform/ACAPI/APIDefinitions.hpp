@@ -218,6 +218,10 @@ struct API_3DCutShapeType {
     double pd = 0.0;
 };
 
+// The attributes a cutting shape made for a section cuts with: indices of the host's pen and material tables.
+constexpr Int16 APICutShape_SectionPen = 3;
+constexpr Int32 APICutShape_SectionMaterial = 11;
+
 // The 3D cutting planes. 'GC3D' fills it (the host allocates shapes; the caller releases it with BMKillHandle);
 // 'CC3D' takes it (the host copies the shapes).
 struct API_3DCutPlanesInfo {
@@ -385,9 +389,13 @@ struct API_SavePars_Ifc {
     GS::Array<API_Guid>* elementsSet = nullptr; // with API_IFCExportElementList; the caller's
 };
 
+// Colour depth codes of the picture save parameters.
+constexpr Int32 APIColorDepth_TC24 = 6; // true colour
+constexpr Int32 APIColorDepth_TC32 = 7; // true colour with alpha
+
 // The picture part of the save parameters: a colour depth code, then four flag bytes.
 struct API_SavePars_Picture {
-    Int32 colorDepth = 0; // 7: true colour
+    Int32 colorDepth = 0; // APIColorDepth_...
     UInt8 dithered = 0;
     UInt8 view2D = 0;
     UInt8 crop = 0;
@@ -396,7 +404,7 @@ struct API_SavePars_Picture {
 };
 static_assert(offsetof(API_SavePars_Picture, dithered) == 4 && offsetof(API_SavePars_Picture, crop) == 6);
 
-// Command codes of the element and view operations (ACAPI_CallCommand, the table's command slot).
+// Command codes of the element and view operations (the table's command slot).
 // 'GEIS': arg1 const API_Guid* element, arg2 GS::UniString* its element ID text.
 // 'GC3D': arg1 API_3DCutPlanesInfo* (filled). 'CC3D': arg1 const API_3DCutPlanesInfo*.
 // 'CHWD': arg1 const API_WindowInfo* (activates that window). 'ZTEL': arg1 const GS::Array<API_Guid>*.

@@ -43,6 +43,8 @@ struct Registry {
     }
 };
 
+std::atomic<bool> startRefused = false;
+
 // Set on the threads started here: they must not wait for all threads, themselves included.
 thread_local bool isWorker = false;
 
@@ -92,6 +94,7 @@ Thread::~Thread() = default;
 
 GSErrCode Thread::Start() {
     if (control->state.load() != ThreadState::NotStarted || control->task.IsNull()) return Error;
+    if (startRefused.load()) return Error;
 
     Registry& registry = Registry::Get();
     {
@@ -141,6 +144,10 @@ bool Thread::WaitForAllThreads(UInt32 timeoutMs) {
     Registry& registry = Registry::Get();
     std::unique_lock<std::mutex> lock(registry.mutex);
     return registry.WaitFor(lock, timeoutMs, [&registry] { return registry.running == 0; });
+}
+
+void Thread::SetStartRefusedForTesting(bool refused) {
+    startRefused.store(refused);
 }
 
 } // namespace GS

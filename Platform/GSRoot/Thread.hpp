@@ -61,6 +61,9 @@ public:
     // threads it returns false at once (it would wait for itself).
     static bool WaitForAllThreads(UInt32 timeoutMs = Infinite);
 
+    // While set, Start gives Error as when the OS gives no thread, so that a host can play that failure. Thread-safe.
+    static void SetStartRefusedForTesting(bool refused);
+
 private:
     struct Control;
 

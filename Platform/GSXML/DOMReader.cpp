@@ -9,9 +9,10 @@
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
 
+#include <unicode/uclean.h>
+
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 namespace GSXML {
@@ -23,7 +24,13 @@ namespace {
 class XercesLifetime {
 public:
     XercesLifetime() { xercesc::XMLPlatformUtils::Initialize(); }
-    ~XercesLifetime() { xercesc::XMLPlatformUtils::Terminate(); }
+    ~XercesLifetime() {
+        xercesc::XMLPlatformUtils::Terminate();
+        // Xerces' transcoders for legacy encodings (windows-1250 and the like) leave ICU's converter cache filled.
+        // ICU is in the process for Xerces alone and leaves with this library, so that memory would be lost.
+        // Terminate has closed every converter, which ICU requires before its clean-up.
+        u_cleanup();
+    }
     XercesLifetime(const XercesLifetime&) = delete;
     XercesLifetime& operator=(const XercesLifetime&) = delete;
 };
@@ -52,16 +59,56 @@ public:
     bool failed = false;
 };
 
+// Thrown from the parser's callbacks to stop the parse at once; Xerces unwinds its scanner on any exception.
+struct Refused {};
+
+bool IsEmpty(const XMLCh* text) noexcept {
+    return text == nullptr || *text == 0;
+}
+
+// Xerces' DOM parser that refuses, while it scans, what the reader does not accept: elements nested deeper than
+// the limit (so such a document is never built), an external DTD and any entity declaration (so no entity is ever
+// expanded). A document type declaration with an internal subset of other declarations is accepted.
+class GuardedParser final : public xercesc::XercesDOMParser {
+public:
+    void startElement(const xercesc::XMLElementDecl& declaration, const unsigned int urlId, const XMLCh* const prefix,
+                      const xercesc::RefVectorOf<xercesc::XMLAttr>& attributes, const XMLSize_t attributeCount,
+                      const bool isEmpty, const bool isRoot) override {
+        if (++depth > DOMReader::MaxDepth) throw Refused();
+        // For an empty element the base class calls endElement itself.
+        XercesDOMParser::startElement(declaration, urlId, prefix, attributes, attributeCount, isEmpty, isRoot);
+    }
+    void endElement(const xercesc::XMLElementDecl& declaration, const unsigned int urlId, const bool isRoot,
+                    const XMLCh* const prefix) override {
+        XercesDOMParser::endElement(declaration, urlId, isRoot, prefix);
+        --depth;
+    }
+    void doctypeDecl(const xercesc::DTDElementDecl& root, const XMLCh* const publicId, const XMLCh* const systemId,
+                     const bool hasIntSubset, const bool hasExtSubset) override {
+        if (hasExtSubset || !IsEmpty(publicId) || !IsEmpty(systemId)) throw Refused();
+        XercesDOMParser::doctypeDecl(root, publicId, systemId, hasIntSubset, hasExtSubset);
+    }
+    void startExtSubset() override { throw Refused(); }
+    void entityDecl(const xercesc::DTDEntityDecl&, const bool, const bool) override { throw Refused(); }
+
+private:
+    UInt32 depth = 0;
+};
+
 bool ReadBytes(const IO::Location& file, std::string* bytes) {
     if (file.IsEmpty()) return false;
     const std::filesystem::path path = file.ToFileSystemPath();
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return false;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size > DOMReader::MaxFileSize) return false;
     try {
         std::ifstream in(path, std::ios::binary);
         if (!in) return false;
-        bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        return !in.bad();
+        // Never more than the size seen: a file that changes meanwhile is refused, not read without bound.
+        bytes->resize(static_cast<std::size_t>(size));
+        in.read(bytes->data(), static_cast<std::streamsize>(size));
+        return static_cast<std::uintmax_t>(in.gcount()) == size && in.peek() == std::char_traits<char>::eof();
     } catch (const std::exception&) {
         return false; // a read error below the stream
     }
@@ -75,7 +122,7 @@ DOMReader::DOMReader(const IO::Location& file, const GS::UniString& expectedRoot
 
     InitializeXerces();
     try {
-        parser = std::make_unique<xercesc::XercesDOMParser>();
+        parser = std::make_unique<GuardedParser>();
         NoExternalEntities resolver;
         SilentErrors errors;
         xercesc::SecurityManager limits;
@@ -102,8 +149,9 @@ DOMReader::DOMReader(const IO::Location& file, const GS::UniString& expectedRoot
 
         xercesc::DOMDocument* document = parser->getDocument();
         if (errors.failed || parser->getErrorCount() != 0 || document == nullptr) return;
-        if (document->getDoctype() != nullptr) return;
         root = document->getDocumentElement();
+    } catch (const Refused&) {
+        Discard();
     } catch (const xercesc::XMLException&) {
         Discard();
     } catch (const xercesc::DOMException&) {

@@ -1,8 +1,11 @@
 #ifndef GSXML_GSXMLUTILS_HPP
 #define GSXML_GSXMLUTILS_HPP
 
+#include "GSXMLExport.hpp"
+
 #include "UniString.hpp"
 
+#include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/util/XercesDefs.hpp>
 
 #include <string>
@@ -17,6 +20,11 @@ static_assert(std::is_same_v<XMLCh, char16_t>, "Xerces must be built with char16
 inline GS::UniString ToUniString(const XMLCh* text) {
     return text == nullptr ? GS::UniString() : GS::UniString(std::u16string(text));
 }
+
+// The node's text content as the DOM defines it (for an element, all text and CDATA below it in document order,
+// comments and processing instructions left out), gathered without recursion: Xerces' getTextContent recurses once
+// per element level and can exhaust the stack.
+GSXML_DLL_EXPORT GS::UniString GetTextContent(const xercesc::DOMNode& node);
 
 // A NUL-terminated Xerces string holding a copy of the text, for DOM calls that take names.
 class XMLText {

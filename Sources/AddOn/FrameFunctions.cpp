@@ -1,7 +1,7 @@
 #include "FrameFunctions.hpp"
 
 #include "BuildConfig.hpp"
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "HostEnvironment.hpp"
 #include "ScriptArguments.hpp"
 
@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr const char* ApplicationVersion = "0.49.3.3";
 constexpr const char* HostGeneration = "29";
 
 } // namespace

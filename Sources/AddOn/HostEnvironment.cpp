@@ -1,6 +1,6 @@
 #include "HostEnvironment.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 
 #include "FileSystem.hpp"
 #include "Location.hpp"

@@ -1,6 +1,6 @@
 #include "KeepInMemory.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 
 #include <mutex>
 
@@ -14,12 +14,14 @@ bool stopped = false;
 
 KeepInMemoryRequest::KeepInMemoryRequest() {
     std::lock_guard lock(requestMutex);
-    if (requestCount++ == 0 && !stopped) ACAPI_KeepInMemory(true);
+    // A host that cannot keep the add-on loaded only unloads it sooner; the request stands either way.
+    if (requestCount++ == 0 && !stopped) (void)ACAPI_KeepInMemory(true);
 }
 
 KeepInMemoryRequest::~KeepInMemoryRequest() {
     std::lock_guard lock(requestMutex);
-    if (--requestCount == 0 && !stopped) ACAPI_KeepInMemory(false);
+    // Nothing is left to undo when the host refuses: the add-on merely stays loaded longer.
+    if (--requestCount == 0 && !stopped) (void)ACAPI_KeepInMemory(false);
 }
 
 unsigned GetKeepInMemoryRequestCount() {

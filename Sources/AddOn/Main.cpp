@@ -1,6 +1,7 @@
 #include "Main.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/AddOnProcess.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "PaletteControl.hpp"
 #include "ProjectBox.hpp"
 #include "QuillmarPalette.hpp"
@@ -17,8 +18,9 @@ const ModelReferenceCentre& GetModelReferenceCentre() {
 }
 
 API_AddonType DescribeAddOn(API_EnvirParams* envir) {
-    RSGetIndString_ParamAdapter(&envir->addOnInfo.name, ID_ADDON_INFO, 1, GetResourceModule());
-    RSGetIndString_ParamAdapter(&envir->addOnInfo.description, ID_ADDON_INFO, 2, GetResourceModule());
+    // A missing string leaves that text empty; the host lists the add-on all the same.
+    (void)RSGetIndString_ParamAdapter(&envir->addOnInfo.name, ID_ADDON_INFO, 1, GetResourceModule());
+    (void)RSGetIndString_ParamAdapter(&envir->addOnInfo.description, ID_ADDON_INFO, 2, GetResourceModule());
     return APIAddon_Preload;
 }
 

@@ -1,6 +1,6 @@
 #include "PaletteControl.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "QuillmarPalette.hpp"
 
 GSErrCode RegisterPaletteControl() {

@@ -6,10 +6,6 @@ GS::Ref<JS::Base> PendingAcknowledge(const GS::Ref<JS::Base>&) {
     return MakeBoolResult(true);
 }
 
-GS::Ref<JS::Base> PendingNotActed(const GS::Ref<JS::Base>&) {
-    return MakeBoolResult(false);
-}
-
 GS::Ref<JS::Base> PendingEmptyText(const GS::Ref<JS::Base>&) {
     return MakeStringResult(GS::UniString());
 }

@@ -1,6 +1,6 @@
 #include "ProjectBox.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 
 #include <algorithm>
 #include <limits>

@@ -70,8 +70,8 @@ protected:
     }
 
     std::vector<API_Guid> Selection() const { return services.GetState().selection; }
-    Lines Errors() const { return LinesWith(transcript->GetLines(), "error"); }
-    Lines With(const std::string& key) const { return LinesWith(transcript->GetLines(), key); }
+    Lines Errors() const { return QuillmarTest::With(transcript->GetLines(), "error"); }
+    Lines With(const std::string& key) const { return QuillmarTest::With(transcript->GetLines(), key); }
 
     std::shared_ptr<HostSim::Transcript> transcript = std::make_shared<HostSim::Transcript>();
     std::shared_ptr<HostSim::MainThread> mainThread = std::make_shared<HostSim::MainThread>();

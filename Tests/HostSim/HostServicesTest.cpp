@@ -25,7 +25,7 @@ protected:
         services.SetTokenPhase(HostServices::TokenPhase::Issued);
     }
 
-    Lines Errors() const { return LinesWith(transcript->GetLines(), "error"); }
+    Lines Errors() const { return With(transcript->GetLines(), "error"); }
 
     std::shared_ptr<HostSim::Transcript> transcript = std::make_shared<HostSim::Transcript>();
     HostServices services;

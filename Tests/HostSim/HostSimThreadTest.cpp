@@ -77,12 +77,12 @@ TEST(PageThreads, AddOnWorkersReportIntoThePageAndTheWaitSeesThem) {
 {"wait": "Worker(7, 49)", "timeout": 20}
 {"wait": "Worker(0, 49)", "timeout": 0})S");
     std::vector<std::string> scripts;
-    for (const json& line : LinesWith(lines, "page"))
+    for (const json& line : With(lines, "page"))
         scripts.push_back(line["page"]);
     ASSERT_EQ(scripts.size(), 8u * 50u) << Dump(lines);
     ExpectPerThreadOrder(scripts, 8, 50);
     // Whether Worker(0, 49) came before or after Worker(7, 49) decides the second wait; the first always succeeds.
-    EXPECT_LE(LinesWith(lines, "error").size(), 1u) << Dump(lines);
+    EXPECT_LE(With(lines, "error").size(), 1u) << Dump(lines);
 }
 
 TEST(MainThreadQueue, TasksFromOtherThreadsRunOnTheMainThreadInPostOrder) {
@@ -143,7 +143,7 @@ TEST(QuitWithThreads, TheHostWaitsForTheAddOnsThreadsBeforeUnloading) {
         IndexOf(lines, json::parse(R"S({"quit": {"release": true, "keepInMemory": 1, "liveHandles": 0}})S"));
     EXPECT_NE(slept, -1) << Dump(lines);
     EXPECT_LT(slept, quit);
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(QuitWithThreads, ThreadsThatDoNotEndInTimeLeaveTheModuleLoaded) {
@@ -153,7 +153,7 @@ TEST(QuitWithThreads, ThreadsThatDoNotEndInTimeLeaveTheModuleLoaded) {
 {"call": "StartSleeper", "arg": 1500}
 {"quit": {"release": true}})S",
                                     options);
-    const Lines errors = LinesWith(lines, "error");
+    const Lines errors = With(lines, "error");
     ASSERT_EQ(errors.size(), 1u) << Dump(lines);
     EXPECT_NE(errors[0]["error"].get<std::string>().find("FakeAddOnLingering.apx is left loaded"), std::string::npos);
     EXPECT_EQ(IndexOf(lines, json{{"unloaded", "FakeAddOnLingering.apx"}}), -1);

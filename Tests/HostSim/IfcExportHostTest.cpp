@@ -50,11 +50,7 @@ protected:
         token = services.GetHostToken();
         services.SetTokenPhase(HostServices::TokenPhase::Issued);
         services.GetState().project = HostSim::ParseProjectDescription(Description());
-        folder = std::filesystem::temp_directory_path() /
-                 ("ifc-host-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        std::filesystem::create_directories(folder);
     }
-    ~IfcExportHostTest() override { std::filesystem::remove_all(folder); }
 
     API_MDCLParameterList NewList() {
         API_MDCLParameterList list = nullptr;
@@ -127,7 +123,7 @@ protected:
     HostServices services;
     API_HostFunctionTable table{};
     void* token = nullptr;
-    std::filesystem::path folder;
+    TempFolder folder;
     GS::UniString presetName{HostSim::MappingPresetName};
 };
 
@@ -190,7 +186,7 @@ TEST_F(IfcExportHostTest, IfcAddOnKeepsPresetsAndRecordsEveryCommand) {
     EXPECT_TRUE(exists);
     EXPECT_EQ(CallIfc("NOPE", list), APIERR_MODULCMDNOTSUPPORTED);
 
-    const Lines commands = LinesWith(transcript->GetLines(), "addOnCommand");
+    const Lines commands = With(transcript->GetLines(), "addOnCommand");
     ASSERT_EQ(commands.size(), 6u);
     EXPECT_EQ(commands[0]["addOnCommand"], json::parse(R"({"code": "HAPR", "version": 1, "silent": true, "params":
                   {"presetType": "PropertyMappingExportPreset",
@@ -231,7 +227,7 @@ TEST_F(IfcExportHostTest, MappingsAreCopiedIntoThePresetAndRecordedWithTheirProp
     ASSERT_TRUE((*stored)[0].property);
     EXPECT_EQ((*stored)[0].property->GetName(), GS::UniString("Rating"));
 
-    const Lines commands = LinesWith(transcript->GetLines(), "addOnCommand");
+    const Lines commands = With(transcript->GetLines(), "addOnCommand");
     const json sent = commands.back()["addOnCommand"]["params"]["newMappings"];
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0]["ifcProperty"],

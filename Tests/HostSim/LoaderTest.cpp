@@ -51,7 +51,7 @@ TEST(Loader, HostStartFailsWithAnErrorLineForARefusedModule) {
     HostSim::Host host(FakeOptions(FAKE_ADDON_BAD_VERSION_PATH));
     EXPECT_FALSE(host.Start());
     EXPECT_FALSE(host.IsLoaded());
-    const auto errors = LinesWith(host.GetTranscript().GetLines(), "error");
+    const auto errors = With(host.GetTranscript().GetLines(), "error");
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0]["error"].get<std::string>().find("API version"), std::string::npos);
 }
@@ -90,7 +90,7 @@ TEST(Loader, HostCallsTheEntryPointsInOrderAndShowsWhatEachDid) {
     EXPECT_LT(palette, initialized);
     EXPECT_LT(initialized, released);
     EXPECT_LT(released, unloaded);
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(Loader, TheHostKeepsWhatTheAddOnSaidOfItself) {

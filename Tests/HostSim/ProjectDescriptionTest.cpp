@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <stdexcept>
 
 namespace {
@@ -200,9 +199,8 @@ TEST(ProjectDescription, SyntheticModelOfAHundredThousandElements) {
     EXPECT_EQ(project.elements.back().bounds->zMin, 10.0);
     EXPECT_EQ(HostSim::MakeSyntheticProject(3).elements[2].guid, project.elements[2].guid); // the same every time
 
-    // Every element by GUID and by GlobalId. A linear search would take billions of steps here; the index, well
-    // under the limit even in a sanitizer build.
-    const auto start = std::chrono::steady_clock::now();
+    // Every element by GUID and by GlobalId. A linear search would take billions of steps here and outlast the
+    // test's time-out; the index takes moments even in a sanitizer build.
     std::size_t found = 0;
     for (std::size_t i = 0; i < project.elements.size(); ++i) {
         const auto& element = project.elements[i];
@@ -211,7 +209,6 @@ TEST(ProjectDescription, SyntheticModelOfAHundredThousandElements) {
         found += objects.size() == 1 && objects[0] == i + 1;
     }
     EXPECT_EQ(found, 200000u);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(MenuText, SplitsTextControlsAndIcon) {

@@ -4,6 +4,8 @@
 
 #include "HostSimTestSupport.hpp"
 
+#include "ScenarioRunner.hpp"
+
 #include "IFCObjectAccessor.hpp"
 
 #include <gtest/gtest.h>
@@ -54,7 +56,7 @@ Lines ResultsOf(const Lines& lines, const std::string& name) {
 }
 
 json QuitLine(const Lines& lines) {
-    const Lines quits = LinesWith(lines, "quit");
+    const Lines quits = With(lines, "quit");
     return quits.empty() ? json() : quits.back()["quit"];
 }
 
@@ -74,8 +76,8 @@ TEST(ScenarioModel, HostSelectionNotifiesTheAddOnAfterTheLine) {
     EXPECT_FALSE(selection.contains("marquee"));
     // Emptying it is a change too.
     EXPECT_NE(IndexOf(lines, json{{"selection", json::array()}}, notified), -1);
-    EXPECT_EQ(LinesWith(lines, "page").size(), 2u);
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_EQ(With(lines, "page").size(), 2u);
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(ScenarioModel, AGlobalIdSelectsEveryElementCarryingIt) {
@@ -93,12 +95,12 @@ TEST(ScenarioModel, BadSelectionsChangeNothing) {
 {"host": {"select": "0H4H4H8Y8pCqH4LLLLLLLL"}}
 {"host": {"select": [1]}}
 {"call": "Selection"})");
-    const Lines errors = LinesWith(lines, "error");
+    const Lines errors = With(lines, "error");
     ASSERT_EQ(errors.size(), 4u) << Dump(lines);
     EXPECT_EQ(errors[0]["error"],
               "host: \"select\": \"{99999999-9999-4999-8999-999999999999}\" is the GUID of no element");
     EXPECT_EQ(errors[1]["error"], "host: \"select\": \"3SpaceOnlyNoElement000\" is the GlobalId of no element");
-    EXPECT_EQ(LinesWith(lines, "selection").size(), 1u);
+    EXPECT_EQ(With(lines, "selection").size(), 1u);
     EXPECT_EQ(ResultsOf(lines, "Selection").at(0)["guids"], json({B}));
 }
 
@@ -107,12 +109,12 @@ TEST(ScenarioModel, SelectionByTheAddOnIsShownOnce) {
 {"call": "Select", "arg": {"guids": ["<D>"], "add": false}}
 {"call": "DeselectAll"}
 {"call": "DeselectAll"})");
-    const Lines selections = LinesWith(lines, "selection");
+    const Lines selections = With(lines, "selection");
     ASSERT_EQ(selections.size(), 3u) << Dump(lines); // the second DeselectAll changed nothing
     EXPECT_EQ(selections[0], json({{"selection", {DOwn, BOwn}}}));
     EXPECT_EQ(selections[1], json({{"selection", {BOwn}}}));
     EXPECT_EQ(selections[2], json({{"selection", json::array()}}));
-    EXPECT_EQ(LinesWith(lines, "page").size(), 3u);
+    EXPECT_EQ(With(lines, "page").size(), 3u);
     EXPECT_EQ(ResultsOf(lines, "DeselectAll"), Lines({0, 0}));
 }
 
@@ -148,16 +150,16 @@ TEST(ScenarioModel, CuttingPlanesWindowAndZoom) {
         json::parse(R"({"cuttingPlanes": {"on": true, "planes": [[1.0, 0.0, 0.0, -2.0], [0.0, 0.0, 1.0, 0.5]]}})");
     const json off = json::parse(R"({"cuttingPlanes": {"on": false, "planes": [[1.0, 0.0, 0.0, -2.0]]}})");
     const json onAgain = json::parse(R"({"cuttingPlanes": {"on": true, "planes": [[1.0, 0.0, 0.0, -2.0]]}})");
-    EXPECT_EQ(LinesWith(lines, "cuttingPlanes"), Lines({on, off, onAgain})) << Dump(lines);
+    EXPECT_EQ(With(lines, "cuttingPlanes"), Lines({on, off, onAgain})) << Dump(lines);
     const Lines reads = ResultsOf(lines, "CutPlanes");
     EXPECT_EQ(reads.at(0), json::parse(R"({"result": 0, "on": true, "handle": true,
         "planes": [[1.0, 0.0, 0.0, -2.0], [0.0, 0.0, 1.0, 0.5]]})"));
     EXPECT_EQ(reads.at(1)["on"], false);
-    EXPECT_EQ(LinesWith(lines, "window"), Lines({json{{"window", 4}}, json{{"window", 1}}}));
-    EXPECT_EQ(LinesWith(lines, "zoom"), Lines({json{{"zoom", {COwn}}}}));
+    EXPECT_EQ(With(lines, "window"), Lines({json{{"window", 4}}, json{{"window", 1}}}));
+    EXPECT_EQ(With(lines, "zoom"), Lines({json{{"zoom", {COwn}}}}));
     EXPECT_EQ(ResultsOf(lines, "Zoom"), Lines({0, static_cast<Int32>(APIERR_GENERAL)}));
     EXPECT_EQ(QuitLine(lines)["liveHandles"], 1); // the second read's shapes were kept
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(ScenarioModel, CommandCodesAndAccessorCallsFailOnRequest) {
@@ -171,9 +173,8 @@ TEST(ScenarioModel, CommandCodesAndAccessorCallsFailOnRequest) {
     EXPECT_EQ(names.at(0), json({{"result", static_cast<Int32>(APIERR_GENERAL)}, {"name", "untouched"}}));
     EXPECT_EQ(names.at(1), json({{"result", 0}, {"name", "WALL-A"}}));
     EXPECT_EQ(ResultsOf(lines, "Resolve"), Lines({"not found", json({A, D})}));
-    EXPECT_EQ(LinesWith(lines, "failed"),
-              Lines({json{{"failed", "GEIS"}}, json{{"failed", "FindElementsByGlobalId"}}}));
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_EQ(With(lines, "failed"), Lines({json{{"failed", "GEIS"}}, json{{"failed", "FindElementsByGlobalId"}}}));
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(ScenarioModel, TheAccessorIsTheHostsWhileTheModuleIsLoaded) {
@@ -203,7 +204,7 @@ TEST(ScenarioModel, SyntheticModelReplacesTheElements) {
     EXPECT_EQ(ResultsOf(lines, "Resolve"), Lines({json{"{0000002A-5359-4E54-8000-00000000002A}"}, json::array()}));
     EXPECT_EQ(ResultsOf(lines, "ElementName").at(0)["name"], "SYN-100000");
     EXPECT_EQ(ResultsOf(lines, "Selection").at(0)["guids"], json({"{0000002A-5359-4E54-8000-00000000002A}"}));
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(ScenarioModel, BadHostModelSettings) {
@@ -217,12 +218,12 @@ TEST(ScenarioModel, BadHostModelSettings) {
 {"host": {"syntheticElements": -1}}
 {"host": {"syntheticElements": 1.5}}
 {"host": {"syntheticElements": 10000001}})");
-    const Lines errors = LinesWith(lines, "error");
+    const Lines errors = With(lines, "error");
     ASSERT_EQ(errors.size(), 10u) << Dump(lines);
     EXPECT_EQ(errors[3]["error"], "host: \"cuttingPlanes\": each plane is [a, b, c, d], four numbers");
     EXPECT_EQ(errors[9]["error"], "host: \"syntheticElements\" must be a count from 0 to 10000000");
-    EXPECT_TRUE(LinesWith(lines, "cuttingPlanes").empty());
-    EXPECT_TRUE(LinesWith(lines, "window").empty());
+    EXPECT_TRUE(With(lines, "cuttingPlanes").empty());
+    EXPECT_TRUE(With(lines, "window").empty());
 }
 
 } // namespace

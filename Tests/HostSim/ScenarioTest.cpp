@@ -2,6 +2,8 @@
 
 #include "HostSimTestSupport.hpp"
 
+#include "ScenarioRunner.hpp"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,7 +20,7 @@ json CallResult(const std::string& name, const json& result) {
 }
 
 std::string ErrorText(const Lines& lines, std::size_t which = 0) {
-    const Lines errors = LinesWith(lines, "error");
+    const Lines errors = With(lines, "error");
     return errors.size() > which ? errors[which]["error"].get<std::string>() : "";
 }
 
@@ -45,17 +47,17 @@ TEST(Scenario, MenuCommandsToggleThePaletteAndTheCheckMark) {
     EXPECT_LT(uncheck, second);
     EXPECT_NE(IndexOf(lines, checked, second), -1);
     // The third command shows the same palette: no second panel, no second page load.
-    EXPECT_EQ(LinesWith(lines, "load").size(), 1u);
+    EXPECT_EQ(With(lines, "load").size(), 1u);
     EXPECT_EQ(IndexOf(lines, json{{"panel", "created"}, {"id", 32500}, {"title", "Fake"}}, created + 1), -1);
     // Unloading destroys it once.
-    EXPECT_EQ(LinesWith(lines, "panel").size(), 2u);
+    EXPECT_EQ(With(lines, "panel").size(), 2u);
     EXPECT_NE(IndexOf(lines, json{{"panel", "destroyed"}, {"id", 32500}, {"title", "Fake"}}), -1);
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(Scenario, RegistrationAndContextMenuOfThePage) {
     const Lines lines = RunScenario(Open);
-    const Lines registered = LinesWith(lines, "registered");
+    const Lines registered = With(lines, "registered");
     ASSERT_EQ(registered.size(), 1u) << Dump(lines);
     EXPECT_EQ(registered[0]["registered"], "QUILAPI");
     const auto& functions = registered[0]["functions"];
@@ -85,12 +87,12 @@ TEST(Scenario, PaletteMessagesIncludingTheVisibilityQuestion) {
     EXPECT_LT(notYet, visible);
     EXPECT_LT(visible, hiddenAgain);
     // 4 and 5 act only on a visible palette: one disable, one enable, from the first pair.
-    EXPECT_EQ(LinesWith(lines, "items").size(), 2u) << Dump(lines);
+    EXPECT_EQ(With(lines, "items").size(), 2u) << Dump(lines);
     EXPECT_NE(IndexOf(lines, json{{"items", "disabled"}, {"title", "Fake"}}), -1);
-    EXPECT_EQ(LinesWith(lines, "paletteMessage").size(), 11u);
+    EXPECT_EQ(With(lines, "paletteMessage").size(), 11u);
     EXPECT_EQ(json({{"palette", "shown"}, {"title", "Fake"}, {"position", -32768}}),
-              LinesWith(lines, "palette").at(2)); // 3 shows it again after 2 hid it
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+              With(lines, "palette").at(2)); // 3 shows it again after 2 hid it
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(Scenario, PaletteMessageWithoutRegisteredPaletteIsAnError) {
@@ -117,7 +119,7 @@ TEST(Scenario, CloseBoxHidesAndResizeReachesTheBrowser) {
     EXPECT_EQ(IndexOf(lines, json{{"menu", "Fake Palette"}, {"checked", false}}), closed - 1);
     EXPECT_EQ(ErrorText(lines), "ui: no palette is open");
     EXPECT_NE(IndexOf(lines, json{{"palette", "shown"}, {"title", "Fake"}, {"position", -32768}}, closed), -1);
-    EXPECT_EQ(LinesWith(lines, "load").size(), 1u);
+    EXPECT_EQ(With(lines, "load").size(), 1u);
 }
 
 TEST(Scenario, AlertsAreRecordedAndAnsweredAsPreset) {
@@ -126,7 +128,7 @@ TEST(Scenario, AlertsAreRecordedAndAnsweredAsPreset) {
 {"call": "Alert", "arg": "second"}
 {"answer": {"alert": 5}}
 {"call": "Alert", "arg": ""})S");
-    const Lines alerts = LinesWith(lines, "alert");
+    const Lines alerts = With(lines, "alert");
     ASSERT_EQ(alerts.size(), 3u) << Dump(lines);
     EXPECT_EQ(alerts[0], json::parse(R"S({"alert": {"large": "first", "small": "", "buttons": ["OK", "Cancel"]},
         "answer": 1})S"));
@@ -140,11 +142,11 @@ TEST(Scenario, ModalDialogsCancelUnlessAnsweredOtherwise) {
     const Lines lines = RunScenario(Open + R"S({"call": "Modal"}
 {"answer": {"dialog": "accept"}}
 {"call": "Modal"})S");
-    const Lines dialogs = LinesWith(lines, "dialog");
+    const Lines dialogs = With(lines, "dialog");
     ASSERT_EQ(dialogs.size(), 2u) << Dump(lines);
     EXPECT_EQ(dialogs[0], json::parse(R"S({"dialog": {"id": 32510, "title": "Fake Question"}, "answer": "cancel"})S"));
     EXPECT_EQ(dialogs[1]["answer"], "accept");
-    const Lines calls = LinesWith(lines, "call");
+    const Lines calls = With(lines, "call");
     EXPECT_EQ(calls[0], CallResult("Modal", false));
     EXPECT_EQ(calls[1], CallResult("Modal", true));
 }
@@ -160,7 +162,7 @@ TEST(Scenario, CallsConvertEachArgumentAndResultKind) {
 {"call": "Echo"}
 {"call": "Nothing", "arg": 1}
 {"call": "DecodeString", "arg": 7})S");
-    const Lines calls = LinesWith(lines, "call");
+    const Lines calls = With(lines, "call");
     ASSERT_EQ(calls.size(), 10u) << Dump(lines);
     EXPECT_EQ(calls[0], CallResult("Echo", "text"));
     EXPECT_EQ(calls[1], CallResult("Echo", 42));
@@ -172,7 +174,7 @@ TEST(Scenario, CallsConvertEachArgumentAndResultKind) {
     EXPECT_EQ(calls[7], CallResult("Echo", nullptr));
     EXPECT_EQ(calls[8], CallResult("Nothing", nullptr));
     EXPECT_EQ(calls[9], CallResult("DecodeString", "")); // an integer is no string for the add-on
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 TEST(Scenario, ExceptionsBecomeRejectedCallsAndTheRunGoesOn) {
@@ -180,7 +182,7 @@ TEST(Scenario, ExceptionsBecomeRejectedCallsAndTheRunGoesOn) {
 {"call": "DecodeString", "arg": ["not", "a", "string"]}
 {"call": "FailStd"}
 {"call": "Echo", "arg": "still here"})S");
-    const Lines calls = LinesWith(lines, "call");
+    const Lines calls = With(lines, "call");
     ASSERT_EQ(calls.size(), 4u) << Dump(lines);
     EXPECT_EQ(calls[0], json({{"call", "Fail"}, {"error", "Bad cast."}}));
     EXPECT_EQ(calls[1], json({{"call", "DecodeString"}, {"error", "Bad cast."}}));
@@ -201,7 +203,7 @@ TEST(Scenario, BadLinesGetErrorLinesAndCommentsAreSkipped) {
 {"event": "earthquake"}
 {"host": {"fail": ["getProjectInfos"]}}
 {"call": "Echo", "arg": "after"})S");
-    const Lines errors = LinesWith(lines, "error");
+    const Lines errors = With(lines, "error");
     ASSERT_EQ(errors.size(), 9u) << Dump(lines);
     EXPECT_EQ(errors[0]["error"], "call: no function \"NoSuchFunction\" is registered in the page");
     EXPECT_EQ(errors[1]["error"], "not a JSON line: {\"call\": \"Echo\", \"arg\": 1");
@@ -222,11 +224,11 @@ TEST(Scenario, WaitFindsScriptsRunSinceThePreviousWait) {
 {"call": "RunScripts", "arg": 1}
 {"wait": "Step(1)", "timeout": 1})S");
     // Step(2) ran inside the call before the wait; Step(1) ran before Step(2), so the second wait cannot see it.
-    const Lines errors = LinesWith(lines, "error");
+    const Lines errors = With(lines, "error");
     ASSERT_EQ(errors.size(), 1u) << Dump(lines);
     EXPECT_EQ(errors[0]["error"], "wait: \"Step(1)\" did not run within 0.2 s");
-    EXPECT_EQ(LinesWith(lines, "page").size(), 3u);
-    EXPECT_EQ(LinesWith(lines, "page")[0], json({{"page", "Step(1)"}}));
+    EXPECT_EQ(With(lines, "page").size(), 3u);
+    EXPECT_EQ(With(lines, "page")[0], json({{"page", "Step(1)"}}));
 }
 
 TEST(Scenario, WaitTimesOutWhenTheScriptNeverRuns) {
@@ -250,7 +252,7 @@ TEST(Scenario, HostSettingsReachTheAddOn) {
 {"call": "Language"}
 {"host": {"fail": []}}
 {"call": "ProjectName"})S");
-    const Lines calls = LinesWith(lines, "call");
+    const Lines calls = With(lines, "call");
     ASSERT_EQ(calls.size(), 7u) << Dump(lines);
     EXPECT_EQ(calls[0], CallResult("Language", "INT"));
     EXPECT_EQ(calls[1], CallResult("ProjectName", "Untitled"));
@@ -259,7 +261,7 @@ TEST(Scenario, HostSettingsReachTheAddOn) {
     EXPECT_EQ(calls[4], CallResult("ProjectName", ""));
     EXPECT_EQ(calls[5], CallResult("Language", ""));
     EXPECT_EQ(calls[6], CallResult("ProjectName", "Untitled"));
-    EXPECT_EQ(LinesWith(lines, "failed").size(), 2u);
+    EXPECT_EQ(With(lines, "failed").size(), 2u);
 }
 
 TEST(Scenario, FailingAnInitializeStepIsSeenInTheTranscript) {
@@ -278,8 +280,8 @@ TEST(Scenario, FailingAnInitializeStepIsSeenInTheTranscript) {
 }
 
 TEST(Scenario, FoldersLiveInTheRunsHomeAndPrintMasked) {
-    const std::filesystem::path home = std::filesystem::temp_directory_path() / "hostsim-masking-test";
-    std::filesystem::remove_all(home);
+    const TempFolder folder;
+    const std::filesystem::path home = folder / "home"; // made by the host
     HostSim::HostOptions options = FakeOptions();
     options.home = home;
     const Lines lines = RunScenario(Open + R"S({"call": "Folder", "arg": 5}
@@ -288,7 +290,7 @@ TEST(Scenario, FoldersLiveInTheRunsHomeAndPrintMasked) {
 {"host": {"userDataFolder": "<home>/Plain/Data"}}
 {"call": "Folder", "arg": 5})S",
                                     options);
-    const Lines calls = LinesWith(lines, "call");
+    const Lines calls = With(lines, "call");
     ASSERT_EQ(calls.size(), 4u) << Dump(lines);
     EXPECT_EQ(calls[0], CallResult("Folder", "<home>/AppData/Roaming/GRAPHISOFT/Archicad 29"));
     EXPECT_EQ(calls[1], CallResult("Folder", "<home>/Exchange"));
@@ -299,7 +301,6 @@ TEST(Scenario, FoldersLiveInTheRunsHomeAndPrintMasked) {
     EXPECT_TRUE(std::filesystem::is_directory(home / "Plain/Data"));
     for (const json& line : lines)
         EXPECT_EQ(line.dump().find(home.string()), std::string::npos) << line.dump();
-    std::filesystem::remove_all(home);
 }
 
 TEST(Scenario, TemporaryHomeIsFreshAndRemovedAfterTheRun) {
@@ -321,7 +322,7 @@ TEST(Scenario, ElementsBoundsAndOwnTokenFromTheProject) {
 {"host": {"fail": ["getElementList"]}}
 {"call": "Elements"})S",
                                     options);
-    const Lines calls = LinesWith(lines, "call");
+    const Lines calls = With(lines, "call");
     ASSERT_EQ(calls.size(), 3u) << Dump(lines);
     const json& summary = calls[0]["result"];
     EXPECT_EQ(summary["guids"].size(), 3u);
@@ -333,12 +334,12 @@ TEST(Scenario, ElementsBoundsAndOwnTokenFromTheProject) {
 }
 
 TEST(Scenario, BadProjectFileGivesAnErrorAndAnEmptyProject) {
-    const std::filesystem::path file = std::filesystem::temp_directory_path() / "hostsim-bad-project.json";
-    std::ofstream(file) << R"S({"name": "X", "elements": [{"guid": "nope"}]})S";
+    const TempFolder folder;
+    const std::filesystem::path file = folder / "project.json";
+    WriteFile(file, R"S({"name": "X", "elements": [{"guid": "nope"}]})S");
     HostSim::HostOptions options = FakeOptions();
     options.project = file;
     const Lines lines = RunScenario(Open + "{\"call\": \"ProjectName\"}", options);
-    std::filesystem::remove(file);
     EXPECT_NE(ErrorText(lines).find("element 1"), std::string::npos) << Dump(lines);
     EXPECT_NE(IndexOf(lines, CallResult("ProjectName", "Untitled")), -1);
 }
@@ -348,7 +349,7 @@ TEST(Scenario, NotificationsReachTheSubscribedHandlers) {
 {"event": "projectOpened"}
 )S" + Open + R"S({"event": "selectionChanged"}
 {"event": "projectOpened"})S");
-    const Lines pages = LinesWith(lines, "page");
+    const Lines pages = With(lines, "page");
     ASSERT_EQ(pages.size(), 2u) << Dump(lines); // nothing before the palette exists
     EXPECT_EQ(pages[0]["page"], "UpdateSelectedElements()");
     EXPECT_EQ(pages[1]["page"], "RequestFileName()");
@@ -381,7 +382,7 @@ TEST(Scenario, DebugOutputIsRouted) {
 
 TEST(Scenario, UnloadWithoutReleaseReportsAbnormalTermination) {
     const Lines lines = RunScenario(Open + "{\"quit\": {\"release\": false}}");
-    EXPECT_EQ(LinesWith(lines, "release").size(), 0u);
+    EXPECT_EQ(With(lines, "release").size(), 0u);
     const long quit =
         IndexOf(lines, json::parse(R"S({"quit": {"release": false, "keepInMemory": 1, "liveHandles": 0}})S"));
     const long debug = IndexOf(lines, json{{"debug", "Abnormal add-on termination (\"<module>\")\n"}});
@@ -395,7 +396,7 @@ TEST(Scenario, UnloadWithoutReleaseReportsAbnormalTermination) {
 
 TEST(Scenario, ReleaseThenUnloadIsQuiet) {
     const Lines lines = RunScenario(Open);
-    EXPECT_TRUE(LinesWith(lines, "debug").empty()) << Dump(lines);
+    EXPECT_TRUE(With(lines, "debug").empty()) << Dump(lines);
     EXPECT_NE(IndexOf(lines, json{{"release", 0}}), -1);
 }
 
@@ -413,7 +414,7 @@ TEST(Scenario, BundledScenarioRunsCleanAgainstTheTestAddOn) {
     HostSim::HostOptions options = FakeOptions();
     options.project = std::string(HOSTSIM_SCENARIO_DIR) + "/SampleProject.json";
     const Lines lines = RunScenario(text, options);
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
 }
 
 } // namespace

@@ -57,12 +57,7 @@ protected:
         table = services.MakeTable();
         token = services.GetHostToken();
         services.SetTokenPhase(HostServices::TokenPhase::Issued);
-        folder = std::filesystem::temp_directory_path() /
-                 ("view3d-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directories(folder);
     }
-    ~View3DHostTest() override { std::filesystem::remove_all(folder); }
 
     GSErrCode Command(UInt32 code, void* arg1 = nullptr, void* arg2 = nullptr) {
         return table.command(token, code, arg1, arg2, nullptr, nullptr);
@@ -79,18 +74,18 @@ protected:
         save.fileTypeID = APIFType_PNGFile;
         save.file = &location;
         API_SavePars_Picture picture;
-        picture.colorDepth = 7;
+        picture.colorDepth = APIColorDepth_TC32;
         picture.crop = 1;
         picture.keepSelectionHighlight = 1;
         return table.saveProject(token, &save, &picture, nullptr);
     }
-    Lines With(const std::string& key) const { return LinesWith(transcript->GetLines(), key); }
+    Lines With(const std::string& key) const { return QuillmarTest::With(transcript->GetLines(), key); }
 
     std::shared_ptr<HostSim::Transcript> transcript = std::make_shared<HostSim::Transcript>();
     HostServices services;
     API_HostFunctionTable table{};
     void* token = nullptr;
-    std::filesystem::path folder;
+    TempFolder folder;
 };
 
 TEST_F(View3DHostTest, ActiveWindowIsReportedIntoAFreshRecord) {
@@ -324,14 +319,14 @@ TEST(Scenario3DView, SettingsChangeWhatTheyNameAndWriteTheirLines) {
 {"host": {"survey": null}}
 {"host": {"survey": null}})",
                     ModelOptions());
-    EXPECT_TRUE(LinesWith(lines, "error").empty()) << Dump(lines);
-    const Lines projections = LinesWith(lines, "projection");
+    EXPECT_TRUE(With(lines, "error").empty()) << Dump(lines);
+    const Lines projections = With(lines, "projection");
     ASSERT_EQ(projections.size(), 2u) << Dump(lines);
     EXPECT_EQ(projections[0]["projection"]["camera"], json({1.0, 2.0, 3.0}));
     EXPECT_EQ(projections[0]["projection"]["viewCone"], 30.0);
     EXPECT_EQ(projections[1]["projection"]["orientation"], json({1.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0, -1.0, 0.0}));
-    EXPECT_EQ(LinesWith(lines, "window3D").at(0)["window3D"]["size"], json({1024, 768}));
-    EXPECT_EQ(LinesWith(lines, "survey").size(), 2u);
+    EXPECT_EQ(With(lines, "window3D").at(0)["window3D"]["size"], json({1024, 768}));
+    EXPECT_EQ(With(lines, "survey").size(), 2u);
 }
 
 TEST(Scenario3DView, BadSettingsChangeNothing) {
@@ -344,14 +339,14 @@ TEST(Scenario3DView, BadSettingsChangeNothing) {
 {"host": {"survey": [1, 0, 0]}}
 {"host": {"survey": "none"}})",
                                     ModelOptions());
-    const Lines errors = LinesWith(lines, "error");
+    const Lines errors = With(lines, "error");
     ASSERT_EQ(errors.size(), 8u) << Dump(lines);
     EXPECT_EQ(errors[0]["error"], "host: \"projection\": \"camera\" must be an array of 3 numbers");
     EXPECT_EQ(errors[6]["error"],
               "host: \"survey\" (null or a 3x4 matrix in row order) must be an array of 12 numbers");
-    EXPECT_TRUE(LinesWith(lines, "projection").empty());
-    EXPECT_TRUE(LinesWith(lines, "window3D").empty());
-    EXPECT_TRUE(LinesWith(lines, "survey").empty());
+    EXPECT_TRUE(With(lines, "projection").empty());
+    EXPECT_TRUE(With(lines, "window3D").empty());
+    EXPECT_TRUE(With(lines, "survey").empty());
 }
 
 TEST(View3DParsing, PerspectiveDistanceFollowsCameraAndTarget) {

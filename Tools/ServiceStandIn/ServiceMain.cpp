@@ -6,11 +6,11 @@
 #include <charconv>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <pthread.h>
 #include <string>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -18,24 +18,32 @@
 #define QUILLMAR_WEBAPP_DIR ""
 #endif
 
+// By default the service listens where the add-on of the same build looks for it: the host and port of its
+// QUILLMAR_API_BASE_URL, given by the build. A build whose address is not a local one (release) gets a free port.
+#ifndef QUILLMAR_SERVICE_PORT
+#define QUILLMAR_SERVICE_HOST "127.0.0.1"
+#define QUILLMAR_SERVICE_PORT 0
+#endif
+
 namespace {
 
 struct Options {
-    std::string host = "127.0.0.1";
-    int port = 18480;
+    std::string host = QUILLMAR_SERVICE_HOST;
+    int port = QUILLMAR_SERVICE_PORT;
     std::filesystem::path storage;
     std::filesystem::path webApp = QUILLMAR_WEBAPP_DIR;
     std::vector<std::pair<std::string, std::filesystem::path>> resources;
 };
 
 void PrintUsage(std::FILE* to) {
-    std::fputs("usage: quillmar-service [--listen HOST:PORT | --listen PORT] [--storage DIR] [--webapp DIR]\n"
-               "                        [--resource ID=FILE]...\n"
-               "  --listen    address to serve on (default 127.0.0.1:18480; port 0 picks a free one)\n"
-               "  --storage   folder for uploads (default: a new folder in the temporary folder)\n"
-               "  --webapp    folder served under /app/ (default: the project's Tools/WebApp)\n"
-               "  --resource  makes GET /api/resource/ID answer the file's content\n",
-               to);
+    std::fprintf(to,
+                 "usage: quillmar-service [--listen HOST:PORT | --listen PORT] [--storage DIR] [--webapp DIR]\n"
+                 "                        [--resource ID=FILE]...\n"
+                 "  --listen    address to serve on (default %s:%d, the build's; port 0 picks a free one)\n"
+                 "  --storage   folder for uploads (default: a new folder in the temporary folder)\n"
+                 "  --webapp    folder served under /app/ (default: the project's Tools/WebApp)\n"
+                 "  --resource  makes GET /api/resource/ID answer the file's content\n",
+                 QUILLMAR_SERVICE_HOST, QUILLMAR_SERVICE_PORT);
 }
 
 bool ParsePort(const std::string& text, int& port) {
@@ -108,8 +116,14 @@ int main(int argc, char** argv) {
         PrintUsage(stdout);
         return 0;
     }
-    if (options.storage.empty())
-        options.storage = std::filesystem::temp_directory_path() / ("quillmar-service-" + std::to_string(::getpid()));
+    if (options.storage.empty()) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillmar-service-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::fprintf(stderr, "quillmar-service: cannot make a storage folder like %s\n", pattern.c_str());
+            return 1;
+        }
+        options.storage = pattern;
+    }
 
     // Blocked before the server's threads exist, so that they inherit the mask and only sigwait below sees them.
     sigset_t stopSignals;

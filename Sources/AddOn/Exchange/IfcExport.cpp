@@ -1,10 +1,13 @@
 #include "IfcExport.hpp"
 
+#include "ExchangeState.hpp"
 #include "IfcFileWriter.hpp"
 #include "Mapping/MappingExportPreset.hpp"
+#include "Mapping/MappingState.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
 #include "Transfer/TransferJobs.hpp"
+#include "Transfer/TransferReports.hpp"
 
 #include "JDOMStringParser.hpp"
 #include "JSONValues.hpp"
@@ -52,10 +55,10 @@ std::optional<ExportRequest> ReadRequest(const GS::UniString& text) {
     return request;
 }
 
-// A name the page gives must stay a name: no folder part, nothing that climbs out of the exchange folder.
+// A name the page gives must stay a name: no folder part. "." and ".." are names here: with ".ifc" appended they
+// stay in the exchange folder.
 bool IsPlainFileName(const GS::UniString& name) {
-    return !name.Contains(u'/') && !name.Contains(u'\\') && !name.Contains(u'\0') && name != GS::UniString(".") &&
-           name != GS::UniString("..");
+    return !name.Contains(u'/') && !name.Contains(u'\\') && !name.Contains(u'\0');
 }
 
 } // namespace
@@ -71,7 +74,8 @@ GS::Ref<JS::Base> ExportIFCModel(const GS::Ref<JS::Base>& argument) {
         return MakeBoolResult(true);
     }
     // The preset goes in before the other keys are checked, as the IFC add-on's state does not depend on them.
-    if (request->useMapFile && !palette.GetMappingList().IsEmpty()) InstallMappingExportPreset(palette);
+    const MappingState& mapping = palette.GetMappingState();
+    if (request->useMapFile && !mapping.GetList().IsEmpty()) InstallMappingExportPreset(mapping);
 
     if (!request->token || !request->projectId || !request->folderId || !request->fileName || !request->onlyVisible ||
         !IsPlainFileName(*request->fileName)) {
@@ -84,12 +88,13 @@ GS::Ref<JS::Base> ExportIFCModel(const GS::Ref<JS::Base>& argument) {
         palette.RunPageScript("FailExportModel()");
         return MakeBoolResult(true);
     }
-    StartJob(GS::RunnableTask(new ExportIFC(*request->token, *request->projectId, *request->folderId, path)),
-             "exportModel");
+    GS::RunnableTask job(
+        new ExportIFC(palette.GetTransferReports(), *request->token, *request->projectId, *request->folderId, path));
+    if (StartJob(std::move(job), "exportModel") != NoError) palette.RunPageScript("FailExportModel()");
     return MakeBoolResult(true);
 }
 
 GS::Ref<JS::Base> GetIfcDocuments(const GS::Ref<JS::Base>&) {
     if (!QuillmarPalette::HasInstance()) return MakeStringResult(GS::UniString());
-    return MakeStringResult(QuillmarPalette::GetInstance().GetLastIfcExportResponse());
+    return MakeStringResult(QuillmarPalette::GetInstance().GetExchangeState().GetLastIfcExportResponse());
 }

@@ -1,10 +1,8 @@
 #include "IfcFileWriter.hpp"
 
-#include "HostBinding.hpp"
+#include "ExchangeFolder.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "HostHandle.hpp"
-
-#include "Location.hpp"
-#include "Name.hpp"
 
 namespace {
 
@@ -26,11 +24,6 @@ private:
 } // namespace
 
 GS::UniString WriteProjectAsIfc(const GS::UniString& fileName, bool onlyVisible) {
-    IO::Location target;
-    const API_SpecFolderID exchangeFolder = API_ExchangeFolderID;
-    if (ACAPI_ProjectSettings_GetSpecFolder(&exchangeFolder, &target) != NoError) return GS::UniString();
-    if (target.AppendToLocal(IO::Name(fileName)) != NoError) return GS::UniString();
-
     // The list is asked for in every case; only a successful one with onlyVisible narrows the export.
     GS::Array<API_Guid> shownElements;
     const bool listed = ACAPI_Element_GetElemList(API_AnyElemTypeID, &shownElements, APIFilt_In3D) == NoError;
@@ -56,10 +49,5 @@ GS::UniString WriteProjectAsIfc(const GS::UniString& fileName, bool onlyVisible)
 
     API_FileSavePars saveParams;
     saveParams.fileTypeID = APIFType_IfcFile;
-    saveParams.file = &target;
-    if (ACAPI_ProjectOperation_Save(&saveParams, &ifcParams) != NoError) return GS::UniString();
-
-    GS::UniString path;
-    if (target.ToPath(&path) != NoError) return GS::UniString();
-    return path;
+    return SaveIntoExchangeFolder(fileName, saveParams, &ifcParams);
 }

@@ -1,6 +1,6 @@
 #include "MDCLParams.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 
 namespace GSAPI {
 
@@ -9,7 +9,8 @@ MDCLParams::MDCLParams() {
 }
 
 MDCLParams::~MDCLParams() {
-    if (list != nullptr) ACAPI_AddOnAddOnCommunication_FreeMDCLParameterList(&list);
+    // A destructor cannot report a refused release, and the list is not used again either way.
+    if (list != nullptr) (void)ACAPI_AddOnAddOnCommunication_FreeMDCLParameterList(&list);
 }
 
 GSErrCode MDCLParams::SetCString(const char* name, const char* value) {

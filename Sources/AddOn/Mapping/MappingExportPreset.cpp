@@ -1,8 +1,8 @@
 #include "MappingExportPreset.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "MDCLParams.hpp"
-#include "QuillmarPalette.hpp"
+#include "MappingState.hpp"
 
 #include "IFCProperty.hpp"
 #include "Owner.hpp"
@@ -40,30 +40,29 @@ GS::UniString SourcePropertyGuid() {
 }
 
 ACAPI::Result<IFCAPI::Property> BuildProperty(const IFCAPI::PropertyBuilder& builder, const GS::UniString& setName,
-                                              const QuillmarPalette::PropertyMapData& data) {
+                                              const PropertyMapData& data) {
     const GS::Array<IFCAPI::Value> none;
     switch (data.propertyKind) {
-    case 0: {
+    case PropertyKind::SingleValue: {
         const ACAPI::Result<IFCAPI::Value> value = builder.CreateDefaultValue(data.dataType);
         if (value.IsErr()) return ACAPI::Result<IFCAPI::Property>::Error(value.GetError());
         return builder.CreatePropertySingleValue(setName, data.name, value.Unwrap());
     }
-    case 1:
+    case PropertyKind::EnumeratedValue:
         return builder.CreatePropertyEnumeratedValue(setName, data.name, none, none);
-    case 2: {
+    case PropertyKind::BoundedValue: {
         const IFCAPI::Value empty = builder.CreateEmptyValue();
         return builder.CreatePropertyBoundedValue(setName, data.name, empty, empty, empty);
     }
-    case 3:
+    case PropertyKind::ListValue:
         return builder.CreatePropertyListValue(setName, data.name, none);
-    case 4:
+    case PropertyKind::TableValue:
         return builder.CreatePropertyTableValue(setName, data.name, none, none);
-    default:
-        return ACAPI::Result<IFCAPI::Property>::Error(APIERR_BADPARS);
     }
+    return ACAPI::Result<IFCAPI::Property>::Error(APIERR_BADPARS);
 }
 
-void AddMappings(const GS::Array<QuillmarPalette::SchemeProperty>& mappingList) {
+void AddMappings(const GS::Array<SchemeProperty>& mappingList) {
     const GS::UniString sourceGuid = SourcePropertyGuid();
     if (sourceGuid.IsEmpty()) return;
     // Without the token no builder is had: every property is left out, and the empty list is still sent.
@@ -75,9 +74,9 @@ void AddMappings(const GS::Array<QuillmarPalette::SchemeProperty>& mappingList) 
     GS::Array<GS::Owner<GSAPI::MDCLParams>> lists;
     GS::Array<GS::Owner<IFCAPI::Property>> properties;
     GS::Array<GSHandle> handles;
-    for (const QuillmarPalette::SchemeProperty& entry : mappingList) {
+    for (const SchemeProperty& entry : mappingList) {
         if (entry.properties.Get() == nullptr) continue;
-        for (const QuillmarPalette::PropertyMapData& data : *entry.properties) {
+        for (const PropertyMapData& data : *entry.properties) {
             GS::Owner<GSAPI::MDCLParams> list = GS::NewOwned<GSAPI::MDCLParams>();
             list->SetCString("ifcType", entry.ifcEntityType.ToCStr(CC_Default).Get());
             list->SetCString("schemeItemToMapType", "Property");
@@ -101,7 +100,7 @@ void AddMappings(const GS::Array<QuillmarPalette::SchemeProperty>& mappingList) 
 
 } // namespace
 
-void InstallMappingExportPreset(QuillmarPalette& palette) {
+void InstallMappingExportPreset(const MappingState& mapping) {
     {
         GS::UniString presetName(PresetName);
         GSAPI::MDCLParams preset;
@@ -113,5 +112,5 @@ void InstallMappingExportPreset(QuillmarPalette& palette) {
                 CallIfcAddOn(CreatePresetCode, preset, nullptr);
         }
     }
-    AddMappings(palette.GetMappingList());
+    AddMappings(mapping.GetList());
 }

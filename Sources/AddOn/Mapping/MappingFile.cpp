@@ -63,7 +63,7 @@ std::optional<UInt32> FindPropertyKind(const DOMElement& propertyType) {
 struct MappedProperty {
     GS::UniString ifcEntityType;
     GS::UniString propertySetName;
-    QuillmarPalette::PropertyMapData data;
+    PropertyMapData data;
 };
 
 std::optional<MappedProperty> ReadSchemeProperty(const DOMElement& element) {
@@ -81,13 +81,13 @@ std::optional<MappedProperty> ReadSchemeProperty(const DOMElement& element) {
     if (definition == nullptr) return std::nullopt;
     const DOMElement* name = FindDescendant(*definition, u"Name");
     if (name == nullptr) return std::nullopt;
-    result.data.name = GSXML::ToUniString(name->getTextContent());
+    result.data.name = GSXML::GetTextContent(*name);
 
     const DOMElement* propertyType = FindDescendant(*definition, u"PropertyType");
     if (propertyType == nullptr) return std::nullopt;
     const std::optional<UInt32> kind = FindPropertyKind(*propertyType);
     if (!kind) return std::nullopt;
-    result.data.propertyKind = *kind;
+    result.data.propertyKind = static_cast<PropertyKind>(*kind);
 
     const DOMElement* dataType = FindDescendant(*definition, u"DataType");
     if (dataType == nullptr) return std::nullopt;
@@ -105,7 +105,7 @@ std::u16string PairKey(const GS::UniString& entityType, const GS::UniString& pro
 
 } // namespace
 
-bool ReadMappingFile(const IO::Location& file, GS::Array<QuillmarPalette::SchemeProperty>& list) {
+bool ReadMappingFile(const IO::Location& file, GS::Array<SchemeProperty>& list) {
     const GSXML::DOMReader reader(file, GS::UniString(RootName.data()));
     const DOMElement* root = reader.GetActualNode();
     if (root == nullptr || !HasTagName(*root, RootName)) return false;
@@ -122,10 +122,10 @@ bool ReadMappingFile(const IO::Location& file, GS::Array<QuillmarPalette::Scheme
         const auto [it, isNew] =
             entryOfPair.try_emplace(PairKey(property->ifcEntityType, property->propertySetName), list.GetSize());
         if (isNew) {
-            QuillmarPalette::SchemeProperty entry;
+            SchemeProperty entry;
             entry.ifcEntityType = std::move(property->ifcEntityType);
             entry.propertySetName = std::move(property->propertySetName);
-            entry.properties = GS::NewOwned<GS::Array<QuillmarPalette::PropertyMapData>>();
+            entry.properties = GS::NewOwned<GS::Array<PropertyMapData>>();
             list.Push(std::move(entry));
         }
         list[it->second].properties->Push(std::move(property->data));

@@ -1,7 +1,7 @@
 #ifndef QUILLMAR_MAPPING_MAPPINGFILE_HPP
 #define QUILLMAR_MAPPING_MAPPINGFILE_HPP
 
-#include "QuillmarPalette.hpp"
+#include "MappingState.hpp"
 
 #include "Array.hpp"
 #include "Location.hpp"
@@ -10,6 +10,6 @@
 // A missing or malformed file, or one with another root, returns false and leaves `list` untouched.
 // "SchemeProperty" elements that lack a needed part are skipped; properties of the same entity type and property
 // set name are gathered in one entry, in file order. [main-thread]
-bool ReadMappingFile(const IO::Location& file, GS::Array<QuillmarPalette::SchemeProperty>& list);
+bool ReadMappingFile(const IO::Location& file, GS::Array<SchemeProperty>& list);
 
 #endif

@@ -1,5 +1,6 @@
 #include "MappingFunctions.hpp"
 
+#include "MappingState.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
 
@@ -20,7 +21,7 @@ GS::Ref<JS::Base> OpenMappingFile(const GS::Ref<JS::Base>&) {
     if (!dialog.Invoke()) return MakeStringResult(GS::UniString());
 
     const IO::Location file = dialog.GetSelectedFile(0);
-    if (!QuillmarPalette::GetInstance().LoadMappingFile(file)) return MakeStringResult(GS::UniString());
+    if (!QuillmarPalette::GetInstance().GetMappingState().Load(file)) return MakeStringResult(GS::UniString());
 
     GS::UniString path;
     if (file.ToPath(&path) != NoError) return MakeStringResult(GS::UniString());

@@ -3,9 +3,8 @@
 
 #include "UniString.hpp"
 
-// One document queued for a publish upload. Owned by the palette's publish items; its upload job names it by publish
-// run and index, reads it when constructed and writes documentId and uploaded through the palette, under the
-// palette's shared-state lock (a job of an earlier run writes nothing).
+// One document queued for a publish upload. The publishing state owns the items of a run; the item's upload job
+// gets copies of filePath and folderId and reports documentId and uploaded by the item's run and index.
 struct PublishSetItem {
     GS::UniString filePath; // the file that is uploaded
     GS::UniString folderId; // the service folder that receives the document

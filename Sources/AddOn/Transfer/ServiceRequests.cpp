@@ -2,7 +2,9 @@
 
 #include "BuildConfig.hpp"
 #include "CurlHandles.hpp"
+#include "UploadSource.hpp"
 
+#include "DebugOutput.hpp"
 #include "FileSystem.hpp"
 #include "JDOMStringParser.hpp"
 #include "JSONValues.hpp"
@@ -14,6 +16,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -26,11 +30,15 @@ constexpr long DownloadBufferSize = 512L * 1024L;
 constexpr long ConnectTimeoutSeconds = 60L;
 constexpr long LowSpeedLimitBytes = 1L;
 constexpr long LowSpeedTimeSeconds = 120L;
+// A redirect loop would otherwise post the whole model again each time.
+constexpr int MaxRedirects = 5;
 
-void SetCommonOptions(CURL* curl, const char* url, curl_slist* headers) {
-    curl_easy_setopt(curl, CURLOPT_URL, url);
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+// Redirects are followed by hand (FollowSameOrigin), so that the token never reaches another address.
+void SetCommonOptions(CURL* curl, curl_slist* headers, char* errorBuffer) {
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(curl, CURLOPT_DEFAULT_PROTOCOL, "https");
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, ConnectTimeoutSeconds);
@@ -65,7 +73,105 @@ GS::UniString MakeTemporaryPath(const GS::UniString& targetPath) {
            GS::UniString::Printf("TempIfcFile-%d-%lu.ifc", static_cast<int>(getpid()), ++sequence);
 }
 
+using CurlText = std::unique_ptr<char, decltype(&curl_free)>;
+
+// Parts of a URL as libcurl reads them; all empty when it cannot.
+struct URLOrigin {
+    std::string scheme;
+    std::string host;
+    std::string port;
+};
+
+URLOrigin OriginOf(const char* url) {
+    URLOrigin origin;
+    std::unique_ptr<CURLU, decltype(&curl_url_cleanup)> handle(curl_url(), curl_url_cleanup);
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url, CURLU_DEFAULT_SCHEME) != CURLUE_OK) return origin;
+    const auto part = [&](CURLUPart which, unsigned flags) {
+        char* text = nullptr;
+        if (curl_url_get(handle.get(), which, &text, flags) != CURLUE_OK) return std::string();
+        const CurlText owned(text, curl_free);
+        return std::string(text);
+    };
+    origin.scheme = part(CURLUPART_SCHEME, 0);
+    origin.host = part(CURLUPART_HOST, 0);
+    origin.port = part(CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    return origin;
+}
+
+TransferOutcome Failed(TransferFailure failure, const GS::UniString& message) {
+    TransferOutcome outcome;
+    outcome.failure = failure;
+    outcome.message = message;
+    return outcome;
+}
+
+// Performs the request on `curl` from `url`, following redirects that stay on the same scheme, host and port, at
+// most MaxRedirects of them. `restart` drops what a redirect's answer wrote. Fills status on completion.
+TransferOutcome FollowSameOrigin(CURL* curl, const GS::UniString& url, const char* errorBuffer,
+                                 const std::function<bool()>& restart) {
+    std::string current = url.ToCStr().Get();
+    for (int redirects = 0;; ++redirects) {
+        curl_easy_setopt(curl, CURLOPT_URL, current.c_str());
+        const CURLcode code = curl_easy_perform(curl);
+        if (code != CURLE_OK) {
+            TransferOutcome outcome = Failed(TransferFailure::Transport, GS::UniString(curl_easy_strerror(code)));
+            outcome.code = code;
+            if (errorBuffer[0] != '\0') outcome.message += GS::UniString(" (") + errorBuffer + ")";
+            return outcome;
+        }
+        long status = 0;
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+        char* location = nullptr;
+        curl_easy_getinfo(curl, CURLINFO_REDIRECT_URL, &location);
+        if (status < 300 || status > 399 || location == nullptr) {
+            TransferOutcome outcome;
+            outcome.failure = TransferFailure::None;
+            outcome.status = status;
+            return outcome;
+        }
+        if (redirects == MaxRedirects)
+            return Failed(TransferFailure::Redirect, GS::UniString::Printf("more than %d redirects", MaxRedirects));
+        if (!IsSameOriginRedirect(GS::UniString(current.c_str()), GS::UniString(location)))
+            return Failed(TransferFailure::Redirect, GS::UniString("redirect to another address refused: ") + location);
+        current = location;
+        if (!restart()) return Failed(TransferFailure::LocalFile, GS::UniString("cannot restart after a redirect"));
+    }
+}
+
+// libcurl's callbacks of an upload's form part.
+std::size_t ReadUploadSource(char* buffer, std::size_t size, std::size_t count, void* source) {
+    const std::size_t got = static_cast<UploadSource*>(source)->Read(buffer, size * count);
+    return got == SIZE_MAX ? CURL_READFUNC_ABORT : got;
+}
+
+int SeekUploadSource(void* source, curl_off_t offset, int origin) {
+    if (origin != SEEK_SET || offset < 0) return CURL_SEEKFUNC_CANTSEEK;
+    return static_cast<UploadSource*>(source)->Seek(static_cast<std::uint64_t>(offset)) ? CURL_SEEKFUNC_OK
+                                                                                        : CURL_SEEKFUNC_FAIL;
+}
+
 } // namespace
+
+bool IsSameOriginRedirect(const GS::UniString& from, const GS::UniString& to) {
+    const URLOrigin source = OriginOf(from.ToCStr().Get());
+    const URLOrigin target = OriginOf(to.ToCStr().Get());
+    if (target.scheme != "http" && target.scheme != "https") return false;
+    return !source.host.empty() && source.scheme == target.scheme && source.host == target.host &&
+           source.port == target.port;
+}
+
+GS::UniString EncodeURLComponent(const GS::UniString& text) {
+    const GS::UniString::CStr bytes = text.ToCStr(CC_Default);
+    const CurlText encoded(curl_easy_escape(nullptr, bytes.Get(), static_cast<int>(std::strlen(bytes.Get()))),
+                           curl_free);
+    if (!encoded) return GS::UniString();
+    return GS::UniString(encoded.get());
+}
+
+void LogTransferFailure(const char* what, const GS::UniString& url, const TransferOutcome& outcome) {
+    const GS::UniString line = GS::UniString::Printf("Quillmar: %s %s failed: %s\n", what, url, outcome.message);
+    GS::WriteDebugOutput(line.ToCStr().Get());
+}
 
 GS::UniString GetClientIdHeader() {
     return GS::UniString("Quillmar-Client-Id: ") + "Quillmar Plugin Archicad";
@@ -97,89 +203,91 @@ std::size_t AppendResponseData(char* data, std::size_t size, std::size_t count, 
     return added;
 }
 
-UploadResult UploadFile(const GS::UniString& url, const GS::UniString& token, const GS::UniString& filePath) {
-    UploadResult result;
-    if (!IsSafeRequestText(url) || !IsSafeRequestText(token) || !IsSafeRequestText(filePath)) {
-        result.refused = true;
-        return result;
-    }
+TransferOutcome UploadFile(const GS::UniString& url, const GS::UniString& token, UploadSource& file) {
+    // The file's name goes into the form's part header.
+    if (!IsSafeRequestText(url) || !IsSafeRequestText(token) || !IsSafeRequestText(file.GetPath()))
+        return Failed(TransferFailure::Refused, GS::UniString("a line break or NUL in the address, token or path"));
+    if (!file.IsOpen()) return Failed(TransferFailure::LocalFile, GS::UniString("cannot read ") + file.GetPath());
 
     CurlEasy curl(curl_easy_init());
-    if (!curl) return result;
+    if (!curl) return Failed(TransferFailure::NotSetUp, GS::UniString("no libcurl handle"));
     CurlHeaderList headers = MakeHeaderList(token);
     CurlMime form(curl_mime_init(curl.get()));
-    if (!headers || !form) return result;
+    if (!headers || !form) return Failed(TransferFailure::NotSetUp, GS::UniString("no header list or form"));
     curl_mimepart* part = curl_mime_addpart(form.get());
-    if (part == nullptr) return result;
+    if (part == nullptr) return Failed(TransferFailure::NotSetUp, GS::UniString("no form part"));
     curl_mime_name(part, "file");
-    result.setUp = true;
-    // A file that cannot be read would fail the transfer at its first read; it fails here without a connection.
-    if (curl_mime_filedata(part, filePath.ToCStr().Get()) != CURLE_OK) return result;
+    // The job's own open file, so that the bytes sent are those it was given whatever happens to the name.
+    curl_mime_data_cb(part, static_cast<curl_off_t>(file.GetSize()), ReadUploadSource, SeekUploadSource, nullptr,
+                      &file);
+    curl_mime_filename(part, file.GetName().ToCStr().Get());
 
     ResponseBuffer response;
-    const GS::UniString::CStr urlBytes = url.ToCStr();
+    char errorBuffer[CURL_ERROR_SIZE] = {};
     curl_easy_setopt(curl.get(), CURLOPT_CUSTOMREQUEST, "POST");
-    SetCommonOptions(curl.get(), urlBytes.Get(), headers.get());
+    SetCommonOptions(curl.get(), headers.get(), errorBuffer);
     curl_easy_setopt(curl.get(), CURLOPT_MIMEPOST, form.get());
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, AppendResponseData);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, &response);
     curl_easy_setopt(curl.get(), CURLOPT_UPLOAD_BUFFERSIZE, UploadBufferSize);
-    // The method's name stays "POST" on every redirect; without this, a 301, 302 or 303 would drop the form and the
-    // server would wait for a body that never comes.
-    curl_easy_setopt(curl.get(), CURLOPT_POSTREDIR, static_cast<long>(CURL_REDIR_POST_ALL));
 
-    result.completed = curl_easy_perform(curl.get()) == CURLE_OK;
-    if (result.completed) {
-        curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &result.status);
-        if (response.length > 0)
-            result.body = GS::UniString(response.data, static_cast<USize>(response.length), CC_Default);
-    }
+    // The form goes again, from its start, to a redirect's address; the redirect's own answer is dropped.
+    TransferOutcome outcome = FollowSameOrigin(curl.get(), url, errorBuffer, [&response] {
+        response.length = 0;
+        return true;
+    });
+    if (outcome.Completed() && response.length > 0)
+        outcome.body = GS::UniString(response.data, static_cast<USize>(response.length), CC_Default);
     // Freed in this order whatever the outcome: form, header list, handle.
     form.reset();
     headers.reset();
     curl.reset();
-    return result;
+    return outcome;
 }
 
-bool DownloadResource(const GS::UniString& token, const GS::UniString& resourceId, const GS::UniString& targetPath) {
-    return DownloadFromURL(GS::UniString::Printf("%s/resource/%s", ApiBaseURL, resourceId), token, targetPath);
+TransferOutcome DownloadResource(const GS::UniString& token, const GS::UniString& resourceId,
+                                 const GS::UniString& targetPath) {
+    return DownloadFromURL(GS::UniString::Printf("%s/resource/%s", ApiBaseURL, EncodeURLComponent(resourceId)), token,
+                           targetPath);
 }
 
-bool DownloadFromURL(const GS::UniString& url, const GS::UniString& token, const GS::UniString& targetPath) {
-    if (!IsSafeRequestText(url) || !IsSafeRequestText(token) || !IsSafeRequestText(targetPath)) return false;
+TransferOutcome DownloadFromURL(const GS::UniString& url, const GS::UniString& token, const GS::UniString& targetPath) {
+    if (!IsSafeRequestText(url) || !IsSafeRequestText(token) || !IsSafeRequestText(targetPath))
+        return Failed(TransferFailure::Refused, GS::UniString("a line break or NUL in the address, token or path"));
     IO::Location target(targetPath);
     IO::Name targetName;
-    if (target.GetLastLocalName(&targetName) != NoError || !targetName.IsLegal()) return false;
+    if (target.GetLastLocalName(&targetName) != NoError || !targetName.IsLegal())
+        return Failed(TransferFailure::Refused, GS::UniString("not a file path: ") + targetPath);
 
     CurlEasy curl(curl_easy_init());
-    if (!curl) return false;
+    if (!curl) return Failed(TransferFailure::NotSetUp, GS::UniString("no libcurl handle"));
     CurlHeaderList headers = MakeHeaderList(token);
-    if (!headers) return false;
+    if (!headers) return Failed(TransferFailure::NotSetUp, GS::UniString("no header list"));
 
     const GS::UniString temporaryPath = MakeTemporaryPath(targetPath);
-    if (temporaryPath.IsEmpty()) return false;
+    if (temporaryPath.IsEmpty()) return Failed(TransferFailure::LocalFile, GS::UniString("no folder in ") + targetPath);
     // Opened through the location, so that a path text with "\" names the same file that is renamed or deleted.
     const IO::Location temporary(temporaryPath);
     std::FILE* file = std::fopen(temporary.ToFileSystemPath().c_str(), "wb");
-    if (file == nullptr) return false;
+    if (file == nullptr) return Failed(TransferFailure::LocalFile, GS::UniString("cannot write ") + temporaryPath);
 
-    const GS::UniString::CStr urlBytes = url.ToCStr();
-    SetCommonOptions(curl.get(), urlBytes.Get(), headers.get());
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+    SetCommonOptions(curl.get(), headers.get(), errorBuffer);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEFUNCTION, WriteToFile);
     curl_easy_setopt(curl.get(), CURLOPT_WRITEDATA, file);
     curl_easy_setopt(curl.get(), CURLOPT_BUFFERSIZE, DownloadBufferSize);
-    const bool completed = curl_easy_perform(curl.get()) == CURLE_OK;
-    long status = 0;
-    if (completed) curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    TransferOutcome outcome = FollowSameOrigin(curl.get(), url, errorBuffer, [file] {
+        return std::fflush(file) == 0 && ::ftruncate(fileno(file), 0) == 0 && std::fseek(file, 0, SEEK_SET) == 0;
+    });
     const bool written = std::fclose(file) == 0;
 
     // An error page is never cached as a model, and a half-received file never takes the target's place.
-    if (completed && written && status >= 200 && status <= 299 &&
-        IO::fileSystem.Rename(temporary, targetName, IO::AccessDeniedIsError) == NoError) {
-        return true;
+    if (outcome.IsHttpSuccess()) {
+        if (written && IO::fileSystem.Rename(temporary, targetName, IO::AccessDeniedIsError) == NoError) return outcome;
+        outcome = Failed(TransferFailure::LocalFile, GS::UniString("cannot keep the download as ") + targetPath);
     }
-    IO::fileSystem.Delete(temporary);
-    return false;
+    (void)IO::fileSystem.Delete(temporary); // a leftover temporary file is harmless; the outcome says what failed
+    return outcome;
 }
 
 GS::UniString ParseFirstDocumentId(const GS::UniString& body) {

@@ -1,8 +1,7 @@
 #include "TransferJobs.hpp"
 
 #include "BuildConfig.hpp"
-#include "QuillmarPalette.hpp"
-#include "ServiceRequests.hpp"
+#include "TransferReports.hpp"
 
 #include "FileSystem.hpp"
 #include "Location.hpp"
@@ -10,13 +9,14 @@
 namespace {
 
 GS::UniString DocumentURL(const GS::UniString& folderId) {
-    return GS::UniString::Printf("%s/document?folderId=%s", ApiBaseURL, folderId);
+    return GS::UniString::Printf("%s/document?folderId=%s", ApiBaseURL, EncodeURLComponent(folderId));
 }
 
 } // namespace
 
-BaseExport::BaseExport(GS::UniString token, GS::UniString projectId)
-    : token(std::move(token)), projectId(std::move(projectId)) {}
+BaseExport::BaseExport(std::shared_ptr<TransferReports> reports, GS::UniString token, GS::UniString projectId,
+                       const GS::UniString& filePath)
+    : reports(std::move(reports)), token(std::move(token)), projectId(std::move(projectId)), file(filePath) {}
 
 BaseExport::~BaseExport() = default;
 
@@ -34,88 +34,79 @@ GS::UniString BaseExport::GetAuthorizationHeader() const {
     return ::GetAuthorizationHeader(token);
 }
 
-ExportIFC::ExportIFC(GS::UniString token, GS::UniString projectId, GS::UniString folderId, GS::UniString filePath)
-    : BaseExport(std::move(token), std::move(projectId)), folderId(std::move(folderId)), filePath(std::move(filePath)) {
+TransferOutcome BaseExport::Upload() {
+    const GS::UniString url = GetRequestURL();
+    TransferOutcome outcome = UploadFile(url, token, file);
+    if (!outcome.Completed()) LogTransferFailure("upload to", url, outcome);
+    return outcome;
 }
+
+ExportIFC::ExportIFC(std::shared_ptr<TransferReports> reports, GS::UniString token, GS::UniString projectId,
+                     GS::UniString folderId, const GS::UniString& filePath)
+    : BaseExport(std::move(reports), std::move(token), std::move(projectId), filePath), folderId(std::move(folderId)) {}
 
 GS::UniString ExportIFC::GetRequestURL() const {
     return DocumentURL(folderId);
 }
 
 void ExportIFC::Run() {
-    const UploadResult result = UploadFile(GetRequestURL(), token, filePath);
-    if (!result.setUp && !result.refused) return; // no handle: nothing to report
-    const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance();
-    if (palette == nullptr) return;
-    if (result.IsHttpSuccess()) {
-        palette->CompleteExportModel(result.body);
-        return;
+    const TransferOutcome outcome = Upload();
+    if (outcome.IsHttpSuccess()) {
+        reports->CompleteExportModel(outcome.body);
+    } else {
+        reports->FailExportModel(outcome.body);
     }
-    if (result.completed) palette->SetLastIfcExportResponse(result.body);
-    palette->FailExportModel();
 }
 
-ExportPlan::ExportPlan(GS::UniString token, GS::UniString projectId, GS::UniString folderId, GS::UniString filePath)
-    : BaseExport(std::move(token), std::move(projectId)), folderId(std::move(folderId)), filePath(std::move(filePath)) {
-}
+ExportPlan::ExportPlan(std::shared_ptr<TransferReports> reports, GS::UniString token, GS::UniString projectId,
+                       GS::UniString folderId, const GS::UniString& filePath)
+    : BaseExport(std::move(reports), std::move(token), std::move(projectId), filePath), folderId(std::move(folderId)) {}
 
 GS::UniString ExportPlan::GetRequestURL() const {
     return DocumentURL(folderId);
 }
 
 void ExportPlan::Run() {
-    const UploadResult result = UploadFile(GetRequestURL(), token, filePath);
-    if (!result.setUp && !result.refused) return;
-    const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance();
-    if (palette == nullptr) return;
-    if (result.IsHttpSuccess()) {
-        palette->CompleteExportPlan(result.body);
+    const TransferOutcome outcome = Upload();
+    if (outcome.IsHttpSuccess()) {
+        reports->CompleteExportPlan(outcome.body);
     } else {
-        palette->FailExportPlan(); // a failed transfer too: the page must not wait for nothing
+        reports->FailExportPlan(); // a failed transfer too: the page must not wait for nothing
     }
 }
 
-ExportPublishSet::ExportPublishSet(GS::UniString token, GS::UniString projectId, UIndex itemIndex, UInt32 run)
-    : BaseExport(std::move(token), std::move(projectId)), itemIndex(itemIndex), run(run) {
-    // The item is read here, on the main thread, before any job of the run writes.
-    if (QuillmarPalette::HasInstance()) {
-        QuillmarPalette::GetInstance().WithPublishItems([&](GS::Array<PublishSetItem>& items) {
-            if (itemIndex < items.GetSize()) {
-                folderId = items[itemIndex].folderId;
-                filePath = items[itemIndex].filePath;
-            }
-        });
-    }
-}
+ExportPublishSet::ExportPublishSet(std::shared_ptr<TransferReports> reports, GS::UniString token,
+                                   GS::UniString projectId, UInt32 run, UIndex itemIndex, GS::UniString folderId,
+                                   const GS::UniString& filePath)
+    : BaseExport(std::move(reports), std::move(token), std::move(projectId), filePath), run(run), itemIndex(itemIndex),
+      folderId(std::move(folderId)) {}
 
 GS::UniString ExportPublishSet::GetRequestURL() const {
     return DocumentURL(folderId);
 }
 
 void ExportPublishSet::Run() {
-    const UploadResult result = UploadFile(GetRequestURL(), token, filePath);
-    const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance();
-    if (palette == nullptr) return;
-    if (result.IsHttpSuccess()) {
-        const GS::UniString documentId = ParseFirstDocumentId(result.body);
-        if (!documentId.IsEmpty()) palette->SetPublishItemUploaded(run, itemIndex, documentId);
+    const TransferOutcome outcome = Upload();
+    if (outcome.IsHttpSuccess()) {
+        const GS::UniString documentId = ParseFirstDocumentId(outcome.body);
+        if (!documentId.IsEmpty()) reports->SetPublishItemUploaded(run, itemIndex, documentId);
     }
     // Counted whatever happened, also when the request could not be set up, so the run always ends.
-    palette->CompleteExportPublish(run);
+    reports->CompleteExportPublish(run);
 }
 
-ExportSnapshot::ExportSnapshot(GS::UniString token, GS::UniString projectId, GS::UniString filePath)
-    : BaseExport(std::move(token), std::move(projectId)), filePath(std::move(filePath)) {}
+ExportSnapshot::ExportSnapshot(std::shared_ptr<TransferReports> reports, GS::UniString token, GS::UniString projectId,
+                               const GS::UniString& filePath)
+    : BaseExport(std::move(reports), std::move(token), std::move(projectId), filePath) {}
 
 GS::UniString ExportSnapshot::GetRequestURL() const {
     return GS::UniString::Printf("%s/resource", ApiBaseURL);
 }
 
 void ExportSnapshot::Run() {
-    const UploadResult result = UploadFile(GetRequestURL(), token, filePath);
-    if (!result.IsHttpSuccess()) return;
-    if (const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance(); palette != nullptr)
-        palette->InsertViewpoint(result.body);
+    const TransferOutcome outcome = Upload();
+    // An error answer is no image id; the viewpoint still carries its embedded picture.
+    reports->InsertViewpoint(outcome.IsHttpSuccess() ? outcome.body : GS::UniString());
 }
 
 ImportIFC::ImportIFC(GS::UniString token, GS::UniString resourceId, GS::UniString targetPath)
@@ -124,11 +115,13 @@ ImportIFC::ImportIFC(GS::UniString token, GS::UniString resourceId, GS::UniStrin
 void ImportIFC::Run() {
     bool exists = false;
     if (IO::fileSystem.Contains(IO::Location(targetPath), &exists) == NoError && exists) return;
-    DownloadResource(token, resourceId, targetPath);
+    const TransferOutcome outcome = DownloadResource(token, resourceId, targetPath);
+    if (!outcome.Completed()) LogTransferFailure("download of resource", resourceId, outcome);
 }
 
-WatchThread::WatchThread(GS::Array<GS::Thread*> threads, GS::Array<GS::UniString> paths)
-    : threads(std::move(threads)), paths(std::move(paths)) {}
+WatchThread::WatchThread(std::shared_ptr<TransferReports> reports, GS::Array<GS::Thread*> threads,
+                         GS::Array<GS::UniString> paths)
+    : reports(std::move(reports)), threads(std::move(threads)), paths(std::move(paths)) {}
 
 WatchThread::~WatchThread() {
     for (GS::Thread* thread : threads)
@@ -138,10 +131,9 @@ WatchThread::~WatchThread() {
 void WatchThread::Run() {
     // Waits on each thread in turn rather than polling: the group has ended when the last one has.
     for (GS::Thread* thread : threads) {
-        if (thread != nullptr) thread->Join();
+        if (thread != nullptr) (void)thread->Join(); // false only for a thread never started: nothing to wait for
     }
-    if (const GS::Ref<QuillmarPalette> palette = QuillmarPalette::FindInstance(); palette != nullptr)
-        palette->CompleteImportModels(paths);
+    reports->CompleteImportModels(paths);
 }
 
 GSErrCode StartJob(GS::RunnableTask job, const GS::UniString& threadName) {

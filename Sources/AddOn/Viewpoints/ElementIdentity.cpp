@@ -1,6 +1,6 @@
 #include "ElementIdentity.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 
 #include "IFCObjectAccessor.hpp"
 #include "JDOMStringWriter.hpp"
@@ -21,8 +21,7 @@ std::optional<IFCAPI::ObjectAccessor> GetAccessor() {
 
 GS::UniString GetElementIdText(const API_Guid& element) {
     GS::UniString text;
-    API_Guid guid = element;
-    if (ACAPI_CallCommand(APICmd_ElementInfoString, &guid, &text) != NoError) return GS::UniString();
+    if (ACAPI_Element_GetElementInfoString(&element, &text) != NoError) return GS::UniString();
     return text;
 }
 
@@ -90,6 +89,7 @@ void ReplaceSelection(const GS::Array<API_Guid>& elements) {
         entry.guid = element;
         entries.Push(entry);
     }
-    ACAPI_Selection_DeselectAll();
-    if (!entries.IsEmpty()) ACAPI_Selection_Select(entries, true);
+    // A selection the host refuses stays as it was; the page's functions report success regardless.
+    (void)ACAPI_Selection_DeselectAll();
+    if (!entries.IsEmpty()) (void)ACAPI_Selection_Select(entries, true);
 }

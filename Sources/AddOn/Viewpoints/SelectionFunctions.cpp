@@ -1,7 +1,7 @@
 #include "SelectionFunctions.hpp"
 
 #include "ElementIdentity.hpp"
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "HostHandle.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
@@ -12,13 +12,14 @@ namespace {
 void SwitchCuttingPlanesOff() {
     API_3DCutPlanesInfo planes;
     const HostHandleGuard shapes(planes.shapes);
-    if (ACAPI_CallCommand(APICmd_Get3DCuttingPlanes, &planes) != NoError) return;
+    if (ACAPI_View_Get3DCuttingPlanes(&planes) != NoError) return;
     if (!planes.isCutPlanes) return;
     planes.isCutPlanes = false;
-    if (ACAPI_CallCommand(APICmd_Change3DCuttingPlanes, &planes) != NoError) return;
+    if (ACAPI_View_Change3DCuttingPlanes(&planes) != NoError) return;
     API_WindowInfo window;
     window.typeID = APIWind_3DModelID;
-    ACAPI_CallCommand(APICmd_ChangeWindow, &window);
+    // The planes are off whichever window stays in front.
+    (void)ACAPI_Window_ChangeWindow(&window);
 }
 
 } // namespace
@@ -57,8 +58,7 @@ GS::Ref<JS::Base> HighlightElements(const GS::Ref<JS::Base>& argument) {
 GS::Ref<JS::Base> ZoomToElement(const GS::Ref<JS::Base>& argument) {
     const GS::Array<API_Guid> elements = ResolveGlobalIds(DecodeStringListArgument(argument));
     if (elements.GetSize() != 1) return MakeBoolResult(false);
-    GS::Array<API_Guid> target = elements;
-    return MakeBoolResult(ACAPI_CallCommand(APICmd_ZoomToElements, &target) == NoError);
+    return MakeBoolResult(ACAPI_View_ZoomToElements(&elements) == NoError);
 }
 
 GS::Ref<JS::Base> AddComponent(const GS::Ref<JS::Base>& argument) {

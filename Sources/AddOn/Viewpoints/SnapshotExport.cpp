@@ -1,10 +1,13 @@
 #include "SnapshotExport.hpp"
 
-#include "HostBinding.hpp"
+#include "ExchangeFolder.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "HostEnvironment.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
 #include "Transfer/TransferJobs.hpp"
+#include "Transfer/TransferReports.hpp"
+#include "ViewpointState.hpp"
 
 #include "DGAlert.hpp"
 #include "JDOMStringParser.hpp"
@@ -31,28 +34,20 @@ void Tell(const char* message) {
 } // namespace
 
 GS::UniString SaveSnapshotImage() {
-    IO::Location target;
-    const API_SpecFolderID exchangeFolder = API_ExchangeFolderID;
-    if (ACAPI_ProjectSettings_GetSpecFolder(&exchangeFolder, &target) != NoError) return GS::UniString();
-    // File names cannot hold ":" on the host's platform.
-    GS::UniString name = TIGetISO8601TimeString(TIGetTime(), false);
+    // File names cannot hold ":" on the host's platform. Milliseconds, and a number for snapshots of the same
+    // millisecond, give every snapshot a file of its own.
+    GS::UniString name = TIGetISO8601TimeString(TIGetTime(), true);
     name.ReplaceAll(":", "_");
-    if (target.AppendToLocal(IO::Name(name + ".png")) != NoError) return GS::UniString();
 
     API_FileSavePars saveParams;
     saveParams.fileTypeID = APIFType_PNGFile;
-    saveParams.file = &target;
     API_SavePars_Picture pictureParams;
-    pictureParams.colorDepth = 7;
+    pictureParams.colorDepth = APIColorDepth_TC32;
     pictureParams.dithered = 0;
     pictureParams.view2D = 0;
     pictureParams.crop = 1;
     pictureParams.keepSelectionHighlight = 1;
-    if (ACAPI_ProjectOperation_Save(&saveParams, &pictureParams) != NoError) return GS::UniString();
-
-    GS::UniString path;
-    if (target.ToPath(&path) != NoError) return GS::UniString();
-    return path;
+    return SaveIntoExchangeFolder(name + ".png", saveParams, &pictureParams, ExistingFile::KeepBoth);
 }
 
 GS::Ref<JS::Base> ExportSnapshot(const GS::Ref<JS::Base>& argument) {
@@ -61,12 +56,12 @@ GS::Ref<JS::Base> ExportSnapshot(const GS::Ref<JS::Base>& argument) {
     const GS::UniString text = DecodeStringArgument(argument);
 
     API_WindowInfo window;
-    if (ACAPI_CallCommand(APICmd_GetActiveWindow, &window) != NoError || window.typeID != APIWind_3DModelID) {
+    if (ACAPI_Window_GetActiveWindow(&window) != NoError || window.typeID != APIWind_3DModelID) {
         Tell(IsGermanLanguage() ? NotThe3DWindowGerman : NotThe3DWindowEnglish);
         return MakeBoolResult(true);
     }
     API_3DProjectionInfo projection;
-    if (ACAPI_CallCommand(APICmd_Get3DProjection, &projection) != NoError) return MakeBoolResult(true);
+    if (ACAPI_View_Get3DProjection(&projection) != NoError) return MakeBoolResult(true);
     if (!projection.isPersp) {
         Tell(IsGermanLanguage() ? ParallelGerman : ParallelEnglish);
         return MakeBoolResult(true);
@@ -74,7 +69,7 @@ GS::Ref<JS::Base> ExportSnapshot(const GS::Ref<JS::Base>& argument) {
 
     const GS::UniString path = SaveSnapshotImage();
     if (path.IsEmpty()) return MakeBoolResult(true);
-    palette.pendingSnapshotFile = path;
+    palette.GetViewpointState().pendingSnapshotFile = path;
 
     // A member of the wrong kind throws "Bad cast." here, after the snapshot is remembered.
     const JSON::ValueRef parsed = JSON::JDOMStringParser().Parse(text);
@@ -83,8 +78,10 @@ GS::Ref<JS::Base> ExportSnapshot(const GS::Ref<JS::Base>& argument) {
     const JSON::ValueRef token = object->Get("token");
     const JSON::ValueRef projectId = object->Get("projectId");
     if (token == nullptr || projectId == nullptr) return MakeBoolResult(true);
-    StartJob(GS::RunnableTask(new class ExportSnapshot(GS::CheckedCast<JSON::StringValue>(token)->Get(),
-                                                       GS::CheckedCast<JSON::StringValue>(projectId)->Get(), path)),
-             "exportSnapshot");
+    const std::shared_ptr<TransferReports> reports = palette.GetTransferReports();
+    GS::RunnableTask job(new class ExportSnapshot(reports, GS::CheckedCast<JSON::StringValue>(token)->Get(),
+                                                  GS::CheckedCast<JSON::StringValue>(projectId)->Get(), path));
+    // No upload: the page still gets its answer, without an image id.
+    if (StartJob(std::move(job), "exportSnapshot") != NoError) reports->InsertViewpoint(GS::UniString());
     return MakeBoolResult(true);
 }

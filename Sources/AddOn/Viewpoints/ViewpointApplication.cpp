@@ -1,7 +1,7 @@
 #include "ViewpointApplication.hpp"
 
 #include "ElementIdentity.hpp"
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "HostHandle.hpp"
 #include "Main.hpp"
 #include "ScriptArguments.hpp"
@@ -63,21 +63,20 @@ ViewpointVector ModelReference() {
 void ActivateThe3DWindow() {
     API_WindowInfo window;
     window.typeID = APIWind_3DModelID;
-    ACAPI_CallCommand(APICmd_ChangeWindow, &window);
+    (void)ACAPI_Window_ChangeWindow(&window); // the view is changed whichever window is in front
 }
 
 // Only perspective against parallel: the host keeps the camera.
 void SwitchProjectionMode(bool perspective) {
     API_3DProjectionInfo projection;
     projection.isPersp = perspective;
-    bool onlyMode = true;
-    if (ACAPI_CallCommand(APICmd_Change3DProjection, &projection, &onlyMode) == NoError) ActivateThe3DWindow();
+    if (ACAPI_View_Change3DProjection(&projection, true) == NoError) ActivateThe3DWindow();
 }
 
 // Half the larger side of the 3D window; 0 when the host cannot say.
 double HalfWindowSize() {
     API_3DWindowInfo window;
-    if (ACAPI_CallCommand(APICmd_Get3DWindowSets, &window) != NoError) return 0.0;
+    if (ACAPI_View_Get3DWindowSets(&window) != NoError) return 0.0;
     return std::max(window.hSize, window.vSize) / 2.0;
 }
 
@@ -88,7 +87,7 @@ void SetParallelScaleAndPosition(const ViewpointData& viewpoint) {
     SwitchProjectionMode(true);
     double s0 = 0.0;
     API_3DProjectionInfo perspective;
-    if (ACAPI_CallCommand(APICmd_Get3DProjection, &perspective) == NoError) {
+    if (ACAPI_View_Get3DProjection(&perspective) == NoError) {
         s0 = PerspectiveEquivalentScale(HalfWindowSize(), perspective.persp.viewCone,
                                         Length(viewpoint.location - ModelReference()));
     }
@@ -98,7 +97,7 @@ void SetParallelScaleAndPosition(const ViewpointData& viewpoint) {
     const double scale = usableFactor ? s0 / viewpoint.cameraFactor : s0;
     if (!(scale > 0.0) || !std::isfinite(scale)) return;
     API_3DWindowInfo current;
-    if (ACAPI_CallCommand(APICmd_Get3DWindowSets, &current) != NoError) return;
+    if (ACAPI_View_Get3DWindowSets(&current) != NoError) return;
     const double w = current.hSize;
     const double h = current.vSize;
     const ParallelAxes axes = GetParallelAxes(viewpoint.right, viewpoint.up);
@@ -108,7 +107,7 @@ void SetParallelScaleAndPosition(const ViewpointData& viewpoint) {
     window.vScale = scale;
     window.xOffset = w / 2.0 - scale * Dot(axes.a, viewpoint.location);
     window.yOffset = -scale * Dot(axes.b, viewpoint.location) - h / 2.0;
-    ACAPI_CallCommand(APICmd_Change3DWindowSets, &window);
+    (void)ACAPI_View_Change3DWindowSets(&window); // refused, the window keeps its mapping and the zoom still follows
 }
 
 GS::Array<API_Neig> NeigsOf(const GS::Array<API_Guid>& elements) {
@@ -127,21 +126,22 @@ void ApplyVisibility(const ViewpointData& viewpoint) {
     const GS::Array<API_Guid> exceptions = ResolveGlobalIds(viewpoint.visibilityExceptions);
     if (exceptions.IsEmpty()) return;
     if (viewpoint.visibility) {
-        ACAPI_Selection_DeselectAll();
+        // A refused selection change only shows more or fewer elements; the viewpoint applies all the same.
+        (void)ACAPI_Selection_DeselectAll();
         GS::Array<API_Guid> all;
         if (ACAPI_Element_GetElemList(API_AnyElemTypeID, &all) == NoError && !all.IsEmpty())
-            ACAPI_Selection_Select(NeigsOf(all), true);
-        ACAPI_Selection_Select(NeigsOf(exceptions), false);
+            (void)ACAPI_Selection_Select(NeigsOf(all), true);
+        (void)ACAPI_Selection_Select(NeigsOf(exceptions), false);
     } else {
         ReplaceSelection(exceptions);
     }
-    ACAPI_CallCommand(APICmd_ShowSelectionIn3D);
+    (void)ACAPI_View_ShowSelectionIn3D(); // refused, the 3D window keeps showing everything
 }
 
 void ApplySections(const GS::Array<ACSection>& sections) {
     if (sections.IsEmpty()) return;
     API_3DCutPlanesInfo info;
-    const GSErrCode read = ACAPI_CallCommand(APICmd_Get3DCuttingPlanes, &info);
+    const GSErrCode read = ACAPI_View_Get3DCuttingPlanes(&info);
     BMKillHandle(&info.shapes);
     if (read != NoError) return;
 
@@ -157,15 +157,15 @@ void ApplySections(const GS::Array<ACSection>& sections) {
             const ACSection& section = sections[i];
             const double length = Length(section.normal);
             shape[i].cutStatus = 0;
-            shape[i].cutPen = 3;
-            shape[i].cutMater = 11;
+            shape[i].cutPen = APICutShape_SectionPen;
+            shape[i].cutMater = APICutShape_SectionMaterial;
             shape[i].pa = section.normal.x;
             shape[i].pb = section.normal.y;
             shape[i].pc = section.normal.z;
             shape[i].pd = length == 0.0 ? 0.0 : Dot(section.normal, section.location) / length;
         }
     }
-    ACAPI_CallCommand(APICmd_Change3DCuttingPlanes, &info);
+    (void)ACAPI_View_Change3DCuttingPlanes(&info); // refused, the view stays without the sections
 }
 
 } // namespace
@@ -233,11 +233,12 @@ void ApplyViewpoint(const ViewpointData& viewpoint) {
             m[row * 4 + 2] = rows[row].z;
         }
     }
-    ACAPI_CallCommand(APICmd_Change3DProjection, &projection, nullptr);
-    if (ACAPI_CallCommand(APICmd_ShowAllIn3D) != NoError) return;
+    // Refused, the rest of the viewpoint still applies to the camera the host has.
+    (void)ACAPI_View_Change3DProjection(&projection);
+    if (ACAPI_View_ShowAllIn3D() != NoError) return;
     if (!viewpoint.perspective) {
         SetParallelScaleAndPosition(viewpoint);
-        ACAPI_CallCommand(APICmd_Zoom);
+        (void)ACAPI_View_Zoom(); // unzoomed, the view stays as the mapping above left it
     }
     ApplyVisibility(viewpoint);
     ReplaceSelection(ResolveGlobalIds(viewpoint.selectedGlobalIds));

@@ -1,12 +1,13 @@
 #include "ViewpointCapture.hpp"
 
 #include "ElementIdentity.hpp"
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "HostHandle.hpp"
 #include "Main.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
 #include "ViewpointData.hpp"
+#include "ViewpointState.hpp"
 
 #include "File.hpp"
 #include "JDOMStringWriter.hpp"
@@ -100,7 +101,7 @@ void FillParallelCamera(const API_3DProjectionInfo& projection, ViewpointData* v
     API_3DWindowInfo window;
     const ViewpointVector normal = Cross(axes.a, axes.b);
     const double det = Dot(normal, normal);
-    if (ACAPI_CallCommand(APICmd_Get3DWindowSets, &window) == NoError && window.useScales != 0 && window.hScale > 0.0 &&
+    if (ACAPI_View_Get3DWindowSets(&window) == NoError && window.useScales != 0 && window.hScale > 0.0 &&
         std::isfinite(window.hScale) && det > 1e-12) {
         const double scale = window.hScale;
         const double w = window.hSize;
@@ -190,7 +191,7 @@ JSON::ValueRef PointValue(const ViewpointVector& v) {
 GS::Array<ACSection> ReadSections() {
     GS::Array<ACSection> sections;
     API_3DCutPlanesInfo info;
-    const GSErrCode read = ACAPI_CallCommand(APICmd_Get3DCuttingPlanes, &info);
+    const GSErrCode read = ACAPI_View_Get3DCuttingPlanes(&info);
     const HostHandleGuard shapes(info.shapes);
     if (read != NoError || !info.isCutPlanes || info.nShapes == 0 || info.shapes == nullptr) return sections;
     const std::size_t available = static_cast<std::size_t>(BMGetHandleSize(info.shapes)) / sizeof(API_3DCutShapeType);
@@ -256,7 +257,7 @@ GS::UniString EncodeSnapshotFile(const GS::UniString& path) {
 
 GS::UniString CaptureViewpoint(const GS::UniString& imageId, GS::UniString* pendingSnapshotFile) {
     API_3DProjectionInfo projection;
-    if (ACAPI_CallCommand(APICmd_Get3DProjection, &projection) != NoError) return GS::UniString();
+    if (ACAPI_View_Get3DProjection(&projection) != NoError) return GS::UniString();
     ViewpointData viewpoint;
     viewpoint.perspective = projection.isPersp;
     viewpoint.imageId = imageId;
@@ -283,7 +284,9 @@ GS::UniString CaptureViewpoint(const GS::UniString& imageId, GS::UniString* pend
 GS::Ref<JS::Base> AddViewpoint(const GS::Ref<JS::Base>&) {
     if (!QuillmarPalette::HasInstance()) return MakeStringResult(GS::UniString());
     QuillmarPalette& palette = QuillmarPalette::GetInstance();
-    const GS::UniString imageId = palette.GetSnapshotResponse();
-    if (imageId.IsEmpty()) return MakeStringResult(GS::UniString());
-    return MakeStringResult(CaptureViewpoint(imageId, &palette.pendingSnapshotFile));
+    ViewpointState& viewpoints = palette.GetViewpointState();
+    // Only once a snapshot upload has ended; a failed one gives an empty image id and the embedded picture.
+    const std::optional<GS::UniString> imageId = viewpoints.GetSnapshotResponse();
+    if (!imageId) return MakeStringResult(GS::UniString());
+    return MakeStringResult(CaptureViewpoint(*imageId, &viewpoints.pendingSnapshotFile));
 }

@@ -1,6 +1,6 @@
 #include "ViewpointData.hpp"
 
-#include "HostBinding.hpp"
+#include "HostBinding/HostOperations.hpp"
 
 #include <cmath>
 
@@ -36,8 +36,7 @@ ViewpointVector Normalise(const ViewpointVector& v) noexcept {
 
 SurveyTransformation SurveyTransformation::FromHost() {
     API_Tranmat matrix;
-    if (ACAPI_CallCommand(APICmd_GetSurveyPointTransformation, &matrix) != NoError)
-        return SurveyTransformation(std::nullopt);
+    if (ACAPI_SurveyPoint_GetSurveyPointTransformation(&matrix) != NoError) return SurveyTransformation(std::nullopt);
     return SurveyTransformation(matrix);
 }
 

@@ -6,14 +6,6 @@
 
 namespace {
 
-TEST(ResultCodes, HaveTheHostValues) {
-    EXPECT_EQ(static_cast<UInt32>(APIERR_GENERAL), 0x81060001u);
-    EXPECT_EQ(static_cast<UInt32>(APIERR_NOTSUPPORTED), 0x81060387u);
-    // Both are failures for callers that test for anything but NoError.
-    EXPECT_NE(APIERR_GENERAL, NoError);
-    EXPECT_LT(APIERR_NOTSUPPORTED, 0);
-}
-
 TEST(FourCharCode, FirstCharacterIsTheHighestByte) {
     static_assert(API_FourCharCode("GEIS") == 0x47454953u);
     EXPECT_EQ(API_FourCharCode("HAPR"), 0x48415052u);

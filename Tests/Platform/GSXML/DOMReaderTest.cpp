@@ -1,35 +1,44 @@
 #include "DOMReader.hpp"
+#include "TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
+#include <utility>
 
 namespace {
 
+using GSXML::DOMReader;
+using GSXML::GetTextContent;
 using GSXML::ToUniString;
 using GSXML::XMLText;
 
 class DOMReaderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder =
-            std::filesystem::temp_directory_path() / ("gsxml-test-" + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(folder); }
-
     IO::Location Write(const std::string& name, const std::string& bytes) {
-        const std::filesystem::path path = folder / name;
-        std::ofstream(path, std::ios::binary) << bytes;
-        return IO::Location::FromFileSystemPath(path);
+        QuillmarTest::WriteFile(folder / name, bytes);
+        return IO::Location::FromFileSystemPath(folder / name);
     }
 
-    std::filesystem::path folder;
+    bool Accepted(const std::string& bytes) {
+        return DOMReader(Write("doc.xml", bytes), "R").GetActualNode() != nullptr;
+    }
+
+    QuillmarTest::TempFolder folder;
 };
+
+// `levels` nested elements, the innermost holding `inner`.
+std::string Nested(std::size_t levels, const std::string& inner) {
+    std::string xml;
+    xml.reserve(levels * 7 + inner.size());
+    for (std::size_t i = 0; i < levels; ++i)
+        xml += "<e>";
+    xml += inner;
+    for (std::size_t i = 0; i < levels; ++i)
+        xml += "</e>";
+    return xml;
+}
 
 TEST_F(DOMReaderTest, GivesTheRootElementWithItsAttributesAndChildren) {
     const IO::Location file = Write("a.xml", R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -71,6 +80,19 @@ TEST_F(DOMReaderTest, NonAsciiTextAndNamesSurviveBothWays) {
     EXPECT_EQ(ToUniString(size->getTextContent()), GS::UniString(u"\U0001F3E0"));
 }
 
+TEST_F(DOMReaderTest, LegacyEncodingsAreDecoded) {
+    // "\u0161" is 0x9A in windows-1250 and 0xB9 in ISO-8859-2; "\u010d" is 0xE8 in both.
+    for (const auto& [encoding, sCaron] : {std::pair{"windows-1250", "\x9a"}, std::pair{"ISO-8859-2", "\xb9"}}) {
+        const DOMReader reader(Write("legacy.xml", std::string("<?xml version=\"1.0\" encoding=\"") + encoding +
+                                                       "\"?><R a=\"" + sCaron + "\">\xe8</R>"),
+                               "R");
+        ASSERT_NE(reader.GetActualNode(), nullptr) << encoding;
+        EXPECT_EQ(ToUniString(reader.GetActualNode()->getAttribute(XMLText("a"))), GS::UniString(u"\u0161"))
+            << encoding;
+        EXPECT_EQ(GetTextContent(*reader.GetActualNode()), GS::UniString(u"\u010d")) << encoding;
+    }
+}
+
 TEST_F(DOMReaderTest, NonAsciiFileNameIsRead) {
     const GSXML::DOMReader reader(Write("Zuordnung \xC3\xBC.xml", "<R/>"), "R");
     EXPECT_TRUE(reader.HasExpectedRoot());
@@ -79,7 +101,7 @@ TEST_F(DOMReaderTest, NonAsciiFileNameIsRead) {
 TEST_F(DOMReaderTest, MissingEmptyOrMalformedFilesGiveNoRoot) {
     EXPECT_EQ(GSXML::DOMReader(IO::Location::FromFileSystemPath(folder / "absent.xml"), "R").GetActualNode(), nullptr);
     EXPECT_EQ(GSXML::DOMReader(IO::Location(), "R").GetActualNode(), nullptr);
-    EXPECT_EQ(GSXML::DOMReader(IO::Location::FromFileSystemPath(folder), "R").GetActualNode(), nullptr)
+    EXPECT_EQ(GSXML::DOMReader(IO::Location::FromFileSystemPath(folder.Path()), "R").GetActualNode(), nullptr)
         << "a folder is no file";
     EXPECT_EQ(GSXML::DOMReader(Write("empty.xml", ""), "R").GetActualNode(), nullptr);
     EXPECT_EQ(GSXML::DOMReader(Write("open.xml", "<R><A></R>"), "R").GetActualNode(), nullptr);
@@ -88,21 +110,88 @@ TEST_F(DOMReaderTest, MissingEmptyOrMalformedFilesGiveNoRoot) {
     EXPECT_FALSE(GSXML::DOMReader(Write("open2.xml", "<R>"), "R").HasExpectedRoot());
 }
 
-TEST_F(DOMReaderTest, DoctypeIsRefusedAndNothingExternalIsFetched) {
+TEST_F(DOMReaderTest, DocumentTypeWithoutEntitiesOrExternalSubsetIsAccepted) {
+    EXPECT_TRUE(Accepted("<!DOCTYPE R><R/>"));
+    EXPECT_TRUE(Accepted("<?xml version=\"1.0\"?>\n<!DOCTYPE R [ ]>\n<R/>"));
+    EXPECT_TRUE(Accepted("<!DOCTYPE Other><R/>")) << "nothing is validated";
+    const DOMReader reader(Write("subset.xml", "<!DOCTYPE R [<!ELEMENT R (#PCDATA)><!ATTLIST R a CDATA \"given\">"
+                                               "<!-- note --><?pi data?>]><R>x &amp; &#x41;</R>"),
+                           "R");
+    ASSERT_TRUE(reader.HasExpectedRoot());
+    EXPECT_EQ(GetTextContent(*reader.GetActualNode()), "x & A") << "predefined entities and references still work";
+    EXPECT_EQ(ToUniString(reader.GetActualNode()->getAttribute(XMLText("a"))), "given");
+}
+
+TEST_F(DOMReaderTest, EntitiesAndExternalDefinitionsAreRefusedAndNothingIsFetched) {
     const std::filesystem::path secret = folder / "secret.txt";
-    std::ofstream(secret) << "SECRET";
-    const std::string external =
-        "<?xml version=\"1.0\"?><!DOCTYPE R [<!ENTITY x SYSTEM \"file://" + secret.string() + "\">]><R>&x;</R>";
-    EXPECT_EQ(GSXML::DOMReader(Write("ext.xml", external), "R").GetActualNode(), nullptr);
-    EXPECT_EQ(
-        GSXML::DOMReader(Write("dtd.xml", "<!DOCTYPE R SYSTEM \"http://127.0.0.1:1/r.dtd\"><R/>"), "R").GetActualNode(),
-        nullptr);
+    QuillmarTest::WriteFile(secret, "SECRET");
+    const std::filesystem::path dtd = folder / "r.dtd";
+    QuillmarTest::WriteFile(dtd, "<!ATTLIST R a CDATA \"fetched\">");
     const std::string laughs = "<!DOCTYPE R [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
                                "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d "
                                "\"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]><R>&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;</R>";
-    EXPECT_EQ(GSXML::DOMReader(Write("laughs.xml", laughs), "R").GetActualNode(), nullptr);
+    const std::string refused[] = {
+        "<!DOCTYPE R [<!ENTITY x SYSTEM \"file://" + secret.string() + "\">]><R>&x;</R>",
+        "<!DOCTYPE R SYSTEM \"file://" + dtd.string() + "\"><R/>",
+        "<!DOCTYPE R SYSTEM \"http://127.0.0.1:1/r.dtd\"><R/>",
+        "<!DOCTYPE R PUBLIC \"-//Q//R//EN\" \"r.dtd\"><R/>",
+        laughs,
+        "<!DOCTYPE R [<!ENTITY unused \"x\">]><R/>",
+        "<!DOCTYPE R [<!ENTITY amp \"&#38;#38;\">]><R/>",
+        "<!DOCTYPE R [<!ENTITY % p \"<!ELEMENT R ANY>\"> %p;]><R/>",
+        "<!DOCTYPE R [<!ENTITY % p SYSTEM \"file://" + dtd.string() + "\"> %p;]><R/>",
+        "<!DOCTYPE R [ ]><R>&undeclared;</R>",
+        "<R>&undeclared;</R>",
+    };
+    for (const std::string& xml : refused)
+        EXPECT_FALSE(Accepted(xml)) << xml;
 }
 
+TEST_F(DOMReaderTest, DocumentsNestedDeeperThanTheLimitAreRefused) {
+    // Empty elements end without an end tag: several at the deepest level must not count as deeper.
+    const DOMReader atLimit(Write("limit.xml", Nested(DOMReader::MaxDepth - 1, "<e/><e>t</e><e/>")), "e");
+    ASSERT_NE(atLimit.GetActualNode(), nullptr);
+    EXPECT_EQ(GetTextContent(*atLimit.GetActualNode()), "t");
+    EXPECT_FALSE(Accepted(Nested(DOMReader::MaxDepth, "<e/>")));
+    EXPECT_FALSE(Accepted(Nested(DOMReader::MaxDepth + 1, "text")));
+    EXPECT_FALSE(Accepted(Nested(200000, "text")));
+}
+
+TEST_F(DOMReaderTest, FilesLargerThanTheLimitAreRefused) {
+    // Spaces after the root element fill the file without growing the document.
+    const std::string root = "<R/>";
+    std::string xml = root + std::string(DOMReader::MaxFileSize - root.size(), ' ');
+    EXPECT_TRUE(Accepted(xml));
+    xml += ' ';
+    EXPECT_FALSE(Accepted(xml));
+}
+
+TEST_F(DOMReaderTest, TextContentIsGatheredWithoutRecursion) {
+    const DOMReader reader(Write("text.xml", "<R a=\"v\">a<!--c-->b<?pi x?><![CDATA[<c>]]><X>d<Y>e</Y><Z/></X>f</R>"),
+                           "R");
+    xercesc::DOMElement* root = reader.GetActualNode();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(GetTextContent(*root), "ab<c>def");
+    EXPECT_EQ(GetTextContent(*root), ToUniString(root->getTextContent())) << "as the DOM defines it";
+    EXPECT_EQ(GetTextContent(*root->getFirstChild()), "a");
+    EXPECT_EQ(GetTextContent(*root->getFirstChild()->getNextSibling()), "c") << "a comment's own text";
+    EXPECT_EQ(GetTextContent(*root->getAttributeNode(XMLText("a"))), "v");
+    EXPECT_EQ(GetTextContent(*root->getLastElementChild()->getLastElementChild()), "");
+    EXPECT_EQ(GetTextContent(*root->getOwnerDocument()), "");
+
+    // Far deeper than any parsed document may be, so Xerces' own recursion would overflow the stack; built from
+    // the inside out because appending below a deep parent checks all its ancestors.
+    xercesc::DOMDocument* document = root->getOwnerDocument();
+    xercesc::DOMNode* chain = document->createTextNode(XMLText("deep"));
+    for (int level = 0; level < 200000; ++level) {
+        xercesc::DOMElement* wrapper = document->createElement(XMLText("w"));
+        wrapper->appendChild(chain);
+        chain = wrapper;
+    }
+    root->appendChild(chain);
+    root->appendChild(document->createTextNode(XMLText("!")));
+    EXPECT_EQ(GetTextContent(*root), "ab<c>defdeep!");
+}
 TEST_F(DOMReaderTest, ReadersAreIndependent) {
     const GSXML::DOMReader first(Write("1.xml", "<A x=\"1\"/>"), "A");
     {

@@ -1,8 +1,10 @@
 #include "FileSystem.hpp"
 #include "Folder.hpp"
-#include "TempFolder.hpp"
+#include "FolderTest.hpp"
 
 #include <sys/stat.h>
+
+#include <fstream>
 
 using IO::fileSystem;
 using IO::Location;
@@ -12,7 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using FileSystemTest = TempFolderTest;
+using FileSystemTest = FolderTest;
 
 TEST_F(FileSystemTest, FolderTreeFromABackslashTextIsCreatedAndFound) {
     const Location tree(GS::UniString(root.string()) + "\\Quillmar\\ArchiCAD\\resources");

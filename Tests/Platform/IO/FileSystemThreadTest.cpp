@@ -1,6 +1,6 @@
 #include "File.hpp"
 #include "FileSystem.hpp"
-#include "TempFolder.hpp"
+#include "FolderTest.hpp"
 
 #include <atomic>
 #include <latch>
@@ -11,7 +11,7 @@ using IO::fileSystem;
 
 namespace {
 
-using FileSystemThreadTest = TempFolderTest;
+using FileSystemThreadTest = FolderTest;
 constexpr int Racers = 8;
 
 // Runs body(i) on Racers threads that start together.

@@ -1,6 +1,6 @@
 #include "File.hpp"
 #include "Folder.hpp"
-#include "TempFolder.hpp"
+#include "FolderTest.hpp"
 
 #include <unistd.h>
 
@@ -8,7 +8,7 @@ using IO::File;
 
 namespace {
 
-class FileTest : public TempFolderTest {
+class FileTest : public FolderTest {
 protected:
     // Replaces the file's content through the library.
     void Store(const char* relative, const std::string& content, File::OpenMode mode = File::WriteEmptyMode) {

@@ -1,5 +1,5 @@
 #include "TreeEnumerator.hpp"
-#include "TempFolder.hpp"
+#include "FolderTest.hpp"
 
 #include <functional>
 #include <stdexcept>
@@ -29,10 +29,9 @@ public:
     bool FolderFound(const Name& name) override { return enter(name); }
 };
 
-class TreeEnumeratorTest : public TempFolderTest {
+class TreeEnumeratorTest : public FolderTest {
 protected:
     void SetUp() override {
-        TempFolderTest::SetUp();
         for (const char* folder : {"sub2", "sub1/deep", "empty"})
             std::filesystem::create_directories(Native(folder));
         for (const char* file : {"b.txt", "a.txt", "sub2/z.txt", "sub1/y.txt", "sub1/deep/x.txt"})

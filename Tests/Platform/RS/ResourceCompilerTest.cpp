@@ -1,4 +1,5 @@
 #include "ResourceCompiler.hpp"
+#include "TempFolder.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -18,17 +19,14 @@ using ::testing::HasSubstr;
 // Each test writes its resource files into a fresh folder, with copies of the two test images.
 class ResourceCompiler : public ::testing::Test {
 protected:
-    fs::path folder;
+    QuillmarTest::TempFolder temp;
+    const fs::path folder = temp.Path();
 
     void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        folder = fs::temp_directory_path() / (std::string("RSCompilerTest_") + test->name());
-        fs::remove_all(folder);
         fs::create_directories(folder / "Images");
         fs::copy_file(fs::path(RS_TEST_DATA_DIR) / "Images" / "Wide_5x3.png", folder / "Images" / "Wide_5x3.png");
         fs::copy_file(fs::path(RS_TEST_DATA_DIR) / "Images" / "Wide_10x6.png", folder / "Images" / "Wide_10x6.png");
     }
-    void TearDown() override { fs::remove_all(folder); }
 
     fs::path Write(const std::string& name, const std::string& text) {
         const fs::path path = folder / name;

@@ -1,10 +1,15 @@
-#include "HostBinding.hpp"
+#include "HostBinding/AddOnProcess.hpp"
+#include "HostBinding/HostOperations.hpp"
 #include "KeepInMemory.hpp"
 #include "Main.hpp"
+
+#include "APIBinding.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
+#include <optional>
 #include <vector>
 
 // The add-on's side of the table exchange, driven by a fake host in this process. CTest runs each test in a process
@@ -147,6 +152,104 @@ TEST(ProjectEvent, AnEmptyModelGivesTheOrigin) {
     ProjectEventHandler(APINotify_Open, 0);
     EXPECT_DOUBLE_EQ(GetModelReferenceCentre().x, 0.0);
     EXPECT_DOUBLE_EQ(GetModelReferenceCentre().y, 0.0);
+}
+
+} // namespace
+
+namespace {
+
+// What the command slot was handed last.
+struct CommandCall {
+    UInt32 code = 0;
+    void* args[4] = {};
+    std::optional<bool> modeOnly; // what the second argument of 'CP3D' points to, when it points
+};
+CommandCall lastCommand;
+GSErrCode commandAnswer = NoError;
+
+GSErrCode FakeCommand(void*, UInt32 code, void* arg1, void* arg2, void* arg3, void* arg4) {
+    lastCommand = CommandCall{code, {arg1, arg2, arg3, arg4}, std::nullopt};
+    if (code == APICmd_Change3DProjection && arg2 != nullptr) lastCommand.modeOnly = *static_cast<bool*>(arg2);
+    return commandAnswer;
+}
+
+TEST(HostOperations, ViewAndWindowOperationsHandTheirCodeAndRecordsToTheCommandSlot) {
+    API_HostFunctionTable table{};
+    table.command = FakeCommand;
+    ASSERT_EQ(SetImportedFuncAddrs(&table), NoError);
+
+    API_WindowInfo window;
+    API_3DProjectionInfo projection;
+    API_3DCutPlanesInfo planes;
+    API_3DWindowInfo window3D;
+    API_Tranmat matrix;
+    const GS::Array<API_Guid> elements{ElementGuid(1)};
+    const API_Guid element = ElementGuid(2);
+    GS::UniString text;
+    struct Case {
+        char code[5];
+        std::function<GSErrCode()> call;
+        const void* arg1;
+        const void* arg2;
+    };
+    const Case cases[] = {
+        {"GWIN", [&] { return ACAPI_Window_GetActiveWindow(&window); }, &window, nullptr},
+        {"CHWD", [&] { return ACAPI_Window_ChangeWindow(&window); }, &window, nullptr},
+        {"GP3D", [&] { return ACAPI_View_Get3DProjection(&projection); }, &projection, nullptr},
+        {"CP3D", [&] { return ACAPI_View_Change3DProjection(&projection); }, &projection, nullptr},
+        {"GC3D", [&] { return ACAPI_View_Get3DCuttingPlanes(&planes); }, &planes, nullptr},
+        {"CC3D", [&] { return ACAPI_View_Change3DCuttingPlanes(&planes); }, &planes, nullptr},
+        {"GW3D", [&] { return ACAPI_View_Get3DWindowSets(&window3D); }, &window3D, nullptr},
+        {"CW3D", [&] { return ACAPI_View_Change3DWindowSets(&window3D); }, &window3D, nullptr},
+        {"SA3D", [] { return ACAPI_View_ShowAllIn3D(); }, nullptr, nullptr},
+        {"SS3D", [] { return ACAPI_View_ShowSelectionIn3D(); }, nullptr, nullptr},
+        {"ZOOM", [] { return ACAPI_View_Zoom(); }, nullptr, nullptr},
+        {"ZTEL", [&] { return ACAPI_View_ZoomToElements(&elements); }, &elements, nullptr},
+        {"SPTR", [&] { return ACAPI_SurveyPoint_GetSurveyPointTransformation(&matrix); }, &matrix, nullptr},
+        {"GEIS", [&] { return ACAPI_Element_GetElementInfoString(&element, &text); }, &element, &text},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        lastCommand = {};
+        commandAnswer = APIERR_BADPARS;
+        EXPECT_EQ(c.call(), APIERR_BADPARS) << "the host's answer comes back unchanged";
+        EXPECT_EQ(lastCommand.code, API_FourCharCode(c.code));
+        EXPECT_EQ(lastCommand.args[0], c.arg1);
+        EXPECT_EQ(lastCommand.args[1], c.arg2);
+        EXPECT_EQ(lastCommand.args[2], nullptr);
+        EXPECT_EQ(lastCommand.args[3], nullptr);
+    }
+
+    // Only the switch between perspective and parallel tells the host to keep the camera.
+    commandAnswer = NoError;
+    EXPECT_EQ(ACAPI_View_Change3DProjection(&projection, true), NoError);
+    EXPECT_EQ(lastCommand.modeOnly, std::optional<bool>(true));
+    EXPECT_EQ(ACAPI_View_Change3DProjection(&projection, false), NoError);
+    EXPECT_EQ(lastCommand.args[1], nullptr);
+
+    table.command = nullptr;
+    ASSERT_EQ(SetImportedFuncAddrs(&table), NoError);
+    EXPECT_EQ(ACAPI_View_Zoom(), APIERR_NOTSUPPORTED) << "a host without the command slot offers none of them";
+}
+
+// The program carries the add-on's resources (CMakeLists.txt), as the module does.
+TEST(AddOnProcess, SetUpOpensTheProgramsResourcesAndTearDownClosesThem) {
+    EXPECT_EQ(GetResourceModule(), InvalidResModule) << "linking the add-on's objects sets up nothing by itself";
+    ASSERT_TRUE(SetUpAddOnProcess(reinterpret_cast<const void*>(&FakeCommand)));
+    EXPECT_NE(GetResourceModule(), InvalidResModule);
+
+    API_AddOnEntryRecord entries;
+    ASSERT_EQ(GetExportedFuncAddrs(&entries), NoError);
+    DeliverFakeTable();
+    API_EnvirParams envir;
+    EXPECT_EQ(entries.describeAddOn(&envir), APIAddon_Preload);
+    EXPECT_STREQ(envir.addOnInfo.name.ToCStr().Get(), "Quillmar") << "the name comes from the resources";
+
+    TearDownAddOnProcess();
+    EXPECT_EQ(GetResourceModule(), InvalidResModule);
+    API_EnvirParams closed;
+    EXPECT_EQ(entries.describeAddOn(&closed), APIAddon_Preload);
+    EXPECT_TRUE(closed.addOnInfo.name.IsEmpty()) << "closed resources are not read";
 }
 
 } // namespace

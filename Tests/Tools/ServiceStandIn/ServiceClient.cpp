@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <list>
-#include <random>
 #include <thread>
 
 namespace {
@@ -26,6 +22,19 @@ std::size_t Collect(char* data, std::size_t size, std::size_t count, void* targe
     return size * count;
 }
 
+struct HeaderCollector {
+    std::string* headers;
+    const std::function<void(const std::string&)>* observe;
+};
+
+std::size_t CollectHeader(char* data, std::size_t size, std::size_t count, void* target) {
+    const auto* collector = static_cast<HeaderCollector*>(target);
+    const std::string line(data, size * count);
+    collector->headers->append(line);
+    if (*collector->observe) (*collector->observe)(line.substr(0, line.find_last_not_of("\r\n") + 1));
+    return size * count;
+}
+
 struct PausingReader {
     const std::string* data;
     std::size_t offset;
@@ -41,12 +50,6 @@ std::size_t SendPausingHalfway(char* buffer, std::size_t size, std::size_t count
     reader->data->copy(buffer, length, reader->offset);
     reader->offset += length;
     return length;
-}
-
-std::filesystem::path MakeTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "service-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-    return pattern;
 }
 
 std::string Lower(std::string text) {
@@ -71,6 +74,8 @@ Reply Perform(const Call& call) {
     if (call.clientId) headers = curl_slist_append(headers, ("Quillmar-Client-Id: " + *call.clientId).c_str());
     if (call.authorization)
         headers = curl_slist_append(headers, ("X-Project-Authorization: " + *call.authorization).c_str());
+    for (const std::string& header : call.extraHeaders)
+        headers = curl_slist_append(headers, header.c_str());
     curl_mime* form = nullptr;
     std::list<PausingReader> readers;
     if (!call.parts.empty()) {
@@ -98,15 +103,19 @@ Reply Perform(const Call& call) {
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, Collect);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.headers);
+    HeaderCollector headerCollector{&reply.headers, &call.onHeaderLine};
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, CollectHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headerCollector);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 60L); // a hung test fails instead of hanging the run
     if (call.lowSpeedSeconds > 0) {
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, call.lowSpeedSeconds);
     }
+    char error[CURL_ERROR_SIZE] = "";
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, error);
     const auto start = std::chrono::steady_clock::now();
     reply.code = curl_easy_perform(curl);
+    reply.error = error;
     reply.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
     curl_mime_free(form);
@@ -115,17 +124,15 @@ Reply Perform(const Call& call) {
     return reply;
 }
 
-ServerTest::ServerTest() : root(MakeTempFolder()), storage(root / "service" / "storage"), server(storage) {}
+ServerTest::ServerTest() : server(storage) {}
 
 ServerTest::~ServerTest() {
     server.Stop();
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
 }
 
 std::filesystem::path ServerTest::WriteFile(const std::string& name, const std::string& content) const {
     const std::filesystem::path file = root / name;
-    std::ofstream(file, std::ios::binary) << content;
+    QuillmarTest::WriteFile(file, content);
     return file;
 }
 
@@ -133,17 +140,4 @@ Reply ServerTest::Upload(const std::string& path, const std::string& content, co
     Call call{Url(path), "POST"};
     call.parts.push_back(Part::Bytes(content, fileName));
     return Perform(call);
-}
-
-std::string ServerTest::ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string ServerTest::PatternBytes(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes)
-        byte = static_cast<char>(random() & 0xFFu);
-    return bytes;
 }

@@ -2,12 +2,14 @@
 #define SERVICESTANDIN_TESTS_SERVICECLIENT_HPP
 
 #include "Server.hpp"
+#include "TempFolder.hpp"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -44,9 +46,12 @@ struct Call {
     std::optional<std::string> clientId = "Quillmar Plugin Archicad";
     std::optional<std::string> authorization = "bearer token-1";
     std::vector<Part> parts;
-    std::optional<std::string> rawBody; // a non-multipart body instead of parts
+    std::optional<std::string> rawBody;    // a non-multipart body instead of parts
+    std::vector<std::string> extraHeaders; // "Name: value"
     bool followRedirects = true;
     long lowSpeedSeconds = 0; // > 0: give up when under 1 byte/s for that long
+    // Sees each header line as it arrives, interim answers (100 Continue) included; on the calling thread.
+    std::function<void(const std::string& line)> onHeaderLine;
 };
 
 struct Reply {
@@ -54,13 +59,17 @@ struct Reply {
     long status = 0;
     std::string body;
     std::string headers;
+    std::string error; // curl's text for a failed transfer
     std::chrono::milliseconds elapsed{0};
     bool HasHeaderLine(const std::string& line) const; // case-insensitive, without the line end
 };
 
 Reply Perform(const Call& call);
 
-// A fresh temporary folder per test with a running server whose storage lies inside it.
+using QuillmarTest::PatternBytes;
+using QuillmarTest::ReadFile;
+
+// A fresh temporary folder per test with a running server, on a free port, whose storage lies inside it.
 class ServerTest : public ::testing::Test {
 protected:
     ServerTest();
@@ -70,11 +79,10 @@ protected:
     std::string Url(const std::string& path) const { return server.BaseUrl() + path; }
     std::filesystem::path WriteFile(const std::string& name, const std::string& content) const;
     Reply Upload(const std::string& path, const std::string& content, const std::string& fileName = "model.ifc");
-    static std::string ReadFile(const std::filesystem::path& file);
-    static std::string PatternBytes(std::size_t size, unsigned seed = 1);
 
-    std::filesystem::path root;
-    std::filesystem::path storage;
+    QuillmarTest::TempFolder folder;
+    const std::filesystem::path root = folder.Path();
+    const std::filesystem::path storage = root / "service" / "storage";
     ServiceStandIn::Server server;
 };
 

@@ -69,9 +69,8 @@ public:
 class ServiceExecutableTest : public ::testing::TestWithParam<int> {};
 
 TEST_P(ServiceExecutableTest, ServesTheApiAndThePageLogsEachRequestAndStopsOnTheSignal) {
-    std::string folder = (std::filesystem::temp_directory_path() / "service-exe-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-    ServiceProcess service(folder);
+    const QuillmarTest::TempFolder folder;
+    ServiceProcess service(folder.Path());
     ASSERT_GT(service.pid, 0);
 
     const std::string started = service.ReadUntil("listening on http://127.0.0.1:");
@@ -100,8 +99,6 @@ TEST_P(ServiceExecutableTest, ServesTheApiAndThePageLogsEachRequestAndStopsOnThe
               std::string::npos)
         << printed;
     EXPECT_NE(printed.find(GetParam() == SIGINT ? "stopped on SIGINT" : "stopped on SIGTERM"), std::string::npos);
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
 }
 
 INSTANTIATE_TEST_SUITE_P(StopSignals, ServiceExecutableTest, ::testing::Values(SIGINT, SIGTERM));

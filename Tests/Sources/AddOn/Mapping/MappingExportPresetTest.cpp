@@ -4,10 +4,7 @@
 #include "Mapping/MappingExportPreset.hpp"
 #include "HostServices.hpp"
 #include "Mapping/MDCLParams.hpp"
-#include "QuillmarPalette.hpp"
-#include "TransferTestSupport.hpp"
-
-#include "DGUIBackEnd.hpp"
+#include "Mapping/MappingState.hpp"
 
 #include <gtest/gtest.h>
 
@@ -27,12 +24,6 @@ protected:
             "propertyGroups": [{"guid": "{AAAAAAAA-0000-0000-0000-000000000001}", "name": "Built", "type": 0},
                                {"guid": "{AAAAAAAA-0000-0000-0000-000000000002}", "name": "Mine", "type": 2,
                                 "definitions": [{"guid": "{BBBBBBBB-0000-0000-0000-000000000001}", "name": "A"}]}]})"));
-        DG::SetUIBackEnd(&page);
-        QuillmarPalette::CreateInstance();
-    }
-    ~MappingExportPresetTest() override {
-        QuillmarPalette::DestroyInstance();
-        DG::SetUIBackEnd(nullptr);
     }
 
     std::vector<json> Commands() const {
@@ -50,7 +41,7 @@ protected:
 
     std::shared_ptr<HostSim::Transcript> transcript = std::make_shared<HostSim::Transcript>();
     HostServices services;
-    ScriptRecorder page;
+    MappingState mapping;
 };
 
 TEST_F(MappingExportPresetTest, MDCLParamsAddsChangesAndKeepsOtherKinds) {
@@ -72,7 +63,7 @@ TEST_F(MappingExportPresetTest, MDCLParamsAddsChangesAndKeepsOtherKinds) {
 }
 
 TEST_F(MappingExportPresetTest, NewPresetIsCreatedAndAnEmptyMappingListStillSent) {
-    InstallMappingExportPreset(QuillmarPalette::GetInstance());
+    InstallMappingExportPreset(mapping);
     EXPECT_EQ(Codes(), (std::vector<std::string>{"HAPR", "CRPR", "AEPM"}));
     const std::vector<json> commands = Commands();
     for (const json& command : commands) {
@@ -88,12 +79,12 @@ TEST_F(MappingExportPresetTest, NewPresetIsCreatedAndAnEmptyMappingListStillSent
 
 TEST_F(MappingExportPresetTest, ExistingPresetIsClearedAndAFailingClearStopsTheCreationOnly) {
     services.GetIfcAddOn().CreatePreset(HostSim::MappingPresetType, HostSim::MappingPresetName);
-    InstallMappingExportPreset(QuillmarPalette::GetInstance());
+    InstallMappingExportPreset(mapping);
     EXPECT_EQ(Codes(), (std::vector<std::string>{"HAPR", "CLPR", "CRPR", "AEPM"}));
 
     services.GetState().failing = {"CLPR"};
     const std::size_t before = Codes().size();
-    InstallMappingExportPreset(QuillmarPalette::GetInstance());
+    InstallMappingExportPreset(mapping);
     const std::vector<std::string> codes = Codes();
     EXPECT_EQ(std::vector<std::string>(codes.begin() + static_cast<long>(before), codes.end()),
               (std::vector<std::string>{"HAPR", "AEPM"})); // the failed 'CLPR' is refused before it reaches the add-on
@@ -102,13 +93,13 @@ TEST_F(MappingExportPresetTest, ExistingPresetIsClearedAndAFailingClearStopsTheC
 
 TEST_F(MappingExportPresetTest, WithoutACustomGroupOrItsDefinitionNoMappingsAreSent) {
     services.GetState().project.propertyGroups[1].definitions.clear();
-    InstallMappingExportPreset(QuillmarPalette::GetInstance());
+    InstallMappingExportPreset(mapping);
     EXPECT_EQ(Codes(), (std::vector<std::string>{"HAPR", "CRPR"}));
     services.GetState().project.propertyGroups.pop_back();
-    InstallMappingExportPreset(QuillmarPalette::GetInstance());
+    InstallMappingExportPreset(mapping);
     EXPECT_EQ(Codes(), (std::vector<std::string>{"HAPR", "CRPR", "HAPR", "CLPR", "CRPR"}));
     services.GetState().failing = {"HAPR"};
-    InstallMappingExportPreset(QuillmarPalette::GetInstance());
+    InstallMappingExportPreset(mapping);
     EXPECT_EQ(Codes().size(), 5u);
     EXPECT_EQ(services.GetParameterLists().LiveCount(), 0u);
 }

@@ -1,15 +1,17 @@
 #include "Mapping/MappingFile.hpp"
 
+#include "DOMReader.hpp"
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-using List = GS::Array<QuillmarPalette::SchemeProperty>;
+using List = GS::Array<SchemeProperty>;
 
 // One complete "SchemeProperty" element; `inner` replaces the part after the attributes when given.
 std::string Scheme(const std::string& entity, const std::string& pset, const std::string& name,
@@ -25,15 +27,33 @@ std::string Root(const std::string& body) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SchemeItemList>" + body + "</SchemeItemList>";
 }
 
+// A complete file whose one Name element holds `levels` nested elements around the text "deep"; the innermost is
+// at level 4 + `levels` (the root, SchemeProperty, PropertyDef and Name above).
+std::string DeepName(std::size_t levels) {
+    std::string scheme = Scheme("E", "P", "n");
+    const std::string name = "<Name>n</Name>";
+    std::string nested = "<Name>";
+    nested.reserve(levels * 7 + 16);
+    for (std::size_t i = 0; i < levels; ++i)
+        nested += "<b>";
+    nested += "deep";
+    for (std::size_t i = 0; i < levels; ++i)
+        nested += "</b>";
+    nested += "</Name>";
+    return Root(scheme.replace(scheme.find(name), name.size(), nested));
+}
+
 class MappingFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder =
-            std::filesystem::temp_directory_path() / ("mapping-test-" + std::to_string(getpid()) + "-" +
-                                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(folder);
+        std::string pattern = (std::filesystem::temp_directory_path() / "mapping-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        folder = pattern;
     }
-    void TearDown() override { std::filesystem::remove_all(folder); }
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
 
     IO::Location Write(const std::string& bytes) {
         const std::filesystem::path path = folder / ("map" + std::to_string(++files) + ".xml");
@@ -59,12 +79,12 @@ TEST_F(MappingFileTest, ReadsEveryFieldOfAProperty) {
     EXPECT_EQ(list[0].ifcEntityType, "IfcWall");
     EXPECT_EQ(list[0].propertySetName, "Pset_Quillmar");
     ASSERT_EQ(list[0].properties->GetSize(), 1u);
-    const QuillmarPalette::PropertyMapData& data = (*list[0].properties)[0];
+    const PropertyMapData& data = (*list[0].properties)[0];
     EXPECT_EQ(data.propertyDefinitionGroupName, "Group");
     EXPECT_EQ(data.propertyDefinitionName, "Def FireRating");
     EXPECT_EQ(data.name, "FireRating");
     EXPECT_EQ(data.dataType, "IfcLabel");
-    EXPECT_EQ(data.propertyKind, 0u);
+    EXPECT_EQ(data.propertyKind, PropertyKind::SingleValue);
 }
 
 TEST_F(MappingFileTest, KindFollowsTheFirstOfTheFiveNamesAmongDirectChildren) {
@@ -80,7 +100,7 @@ TEST_F(MappingFileTest, KindFollowsTheFirstOfTheFiveNamesAmongDirectChildren) {
     ASSERT_EQ(props.GetSize(), 6u);
     const UInt32 expected[] = {0, 1, 2, 3, 4, 2};
     for (UIndex i = 0; i < 6; ++i)
-        EXPECT_EQ(props[i].propertyKind, expected[i]) << props[i].name.ToCStr().Get();
+        EXPECT_EQ(static_cast<UInt32>(props[i].propertyKind), expected[i]) << props[i].name.ToCStr().Get();
 }
 
 TEST_F(MappingFileTest, SamePairIsMergedInFileOrderOtherPairsGetTheirOwnEntries) {
@@ -143,7 +163,7 @@ TEST_F(MappingFileTest, MissingOptionalAttributesReadAsEmpty) {
         Load(Root("<SchemeProperty IFCEntityType=\"E\" PropertySetName=\"P\"><ACPropertyValue/><PropertyDef><Name/>"
                   "<PropertyType><TypePropertySingleValue/></PropertyType><DataType/></PropertyDef></SchemeProperty>"));
     ASSERT_EQ(list.GetSize(), 1u);
-    const QuillmarPalette::PropertyMapData& data = (*list[0].properties)[0];
+    const PropertyMapData& data = (*list[0].properties)[0];
     EXPECT_EQ(data.propertyDefinitionGroupName, "");
     EXPECT_EQ(data.propertyDefinitionName, "");
     EXPECT_EQ(data.name, "") << "an empty Name element still counts";
@@ -159,11 +179,11 @@ TEST_F(MappingFileTest, DescendantsAreTheFirstInDocumentOrderAtAnyDepth) {
                   "<PropertyType><TypePropertyListValue/></PropertyType><DataType type=\"IfcReal\"/>"
                   "<DataType type=\"IfcInteger\"/></PropertyDef></SchemeProperty>"));
     ASSERT_EQ(list.GetSize(), 1u);
-    const QuillmarPalette::PropertyMapData& data = (*list[0].properties)[0];
+    const PropertyMapData& data = (*list[0].properties)[0];
     EXPECT_EQ(data.propertyDefinitionName, "first");
     EXPECT_EQ(data.name, "deep and bold") << "the first Name in document order, all text below it";
     EXPECT_EQ(data.dataType, "IfcReal");
-    EXPECT_EQ(data.propertyKind, 3u);
+    EXPECT_EQ(data.propertyKind, PropertyKind::ListValue);
 }
 
 TEST_F(MappingFileTest, OnlyDirectSchemePropertyChildrenOfTheRootCount) {
@@ -188,12 +208,34 @@ TEST_F(MappingFileTest, WrongRootMissingOrMalformedFileLeavesTheListAlone) {
         "<schemeitemlist>" + Scheme("E", "P", "n") + "</schemeitemlist>",
         Root(Scheme("E", "P", "n")).substr(0, 80),
         "",
+        DeepName(GSXML::DOMReader::MaxDepth - 3), // one level too deep
+        DeepName(200000),
+        "<!DOCTYPE SchemeItemList [<!ENTITY n \"name\">]><SchemeItemList>" + Scheme("E", "P", "&n;") +
+            "</SchemeItemList>",
+        "<!DOCTYPE SchemeItemList SYSTEM \"mapping.dtd\"><SchemeItemList>" + Scheme("E", "P", "n") +
+            "</SchemeItemList>",
     };
     for (const std::string& xml : notMapping)
-        EXPECT_FALSE(ReadMappingFile(Write(xml), list)) << xml;
+        EXPECT_FALSE(ReadMappingFile(Write(xml), list)) << xml.substr(0, 200);
     EXPECT_FALSE(ReadMappingFile(IO::Location::FromFileSystemPath(folder / "absent.xml"), list));
     ASSERT_EQ(list.GetSize(), 1u);
     EXPECT_EQ((*list[0].properties)[0].name, "kept");
+}
+
+TEST_F(MappingFileTest, DeepNameAtTheLimitAndPlainDocumentTypesAreRead) {
+    const List deep = Load(DeepName(GSXML::DOMReader::MaxDepth - 4));
+    ASSERT_EQ(deep.GetSize(), 1u);
+    EXPECT_EQ((*deep[0].properties)[0].name, "deep");
+
+    const std::string body = Scheme("IfcWall", "P", "typed");
+    for (const std::string& doctype :
+         {std::string("<!DOCTYPE SchemeItemList>"),
+          std::string("<!DOCTYPE SchemeItemList [<!ELEMENT SchemeItemList ANY><!-- exported -->]>")}) {
+        const List list = Load("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + doctype + "<SchemeItemList>" + body +
+                               "</SchemeItemList>");
+        ASSERT_EQ(list.GetSize(), 1u) << doctype;
+        EXPECT_EQ((*list[0].properties)[0].name, "typed");
+    }
 }
 
 TEST_F(MappingFileTest, RightRootReplacesTheWholeListEvenWithNothingUsable) {

@@ -1,4 +1,6 @@
 #include "AddOnScenario.hpp"
+#include "ServiceAddress.hpp"
+#include "TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +19,12 @@ TEST(FrameFunctions, ApplicationInfoNamesLanguageServiceVersionAndGeneration) {
 {"call": "GetApplicationInfo"}
 {"host": {"fail": ["getApplicationInfo"]}}
 {"call": "GetApplicationInfo"})");
-    EXPECT_EQ(ResultOf(lines, "GetApplicationInfo", 0), "en,http://127.0.0.1:18480/api/,0.49.3.3,29") << Dump(lines);
-    EXPECT_EQ(ResultOf(lines, "GetApplicationInfo", 1), "de,http://127.0.0.1:18480/api/,0.49.3.3,29");
-    EXPECT_EQ(ResultOf(lines, "GetApplicationInfo", 2), "en,http://127.0.0.1:18480/api/,0.49.3.3,29")
-        << "only the exact code GER is German";
-    EXPECT_EQ(ResultOf(lines, "GetApplicationInfo", 3), "en,http://127.0.0.1:18480/api/,0.49.3.3,29")
-        << "a failing query counts as English";
+    // The service's base as the build gives it, with the slash the page appends paths to.
+    const std::string rest = std::string(",") + ApiBaseUrl + "/,0.49.3.3,29";
+    EXPECT_EQ(ResultOf(lines, "GetApplicationInfo", 0), "en" + rest) << Dump(lines);
+    EXPECT_EQ(ResultOf(lines, "GetApplicationInfo", 1), "de" + rest);
+    EXPECT_EQ(ResultOf(lines, "GetApplicationInfo", 2), "en" + rest) << "only the exact code GER is German";
+    EXPECT_EQ(ResultOf(lines, "GetApplicationInfo", 3), "en" + rest) << "a failing query counts as English";
 }
 
 TEST(FrameFunctions, RequestFileNameGivesUntitledTheNameOrNothing) {
@@ -38,9 +40,9 @@ TEST(FrameFunctions, RequestFileNameGivesUntitledTheNameOrNothing) {
 }
 
 TEST(FrameFunctions, ResourceFolderLiesBesideTheVendorFolderAndIsCreated) {
+    const TempFolder folder;
+    const std::filesystem::path home = folder / "home"; // made by the host
     HostSim::HostOptions options = Options();
-    const std::filesystem::path home = std::filesystem::temp_directory_path() / "quillmar-frame-test-home";
-    std::filesystem::remove_all(home);
     options.home = home;
     const Lines lines = RunScenario(R"({"menu": 32500, "item": 1}
 {"call": "GetResourceFolder"}
@@ -50,7 +52,6 @@ TEST(FrameFunctions, ResourceFolderLiesBesideTheVendorFolderAndIsCreated) {
         << Dump(lines);
     EXPECT_EQ(ResultOf(lines, "GetResourceFolder", 1), ResultOf(lines, "GetResourceFolder", 0));
     EXPECT_TRUE(std::filesystem::is_directory(home / "AppData/Roaming/Quillmar/ArchiCAD/resources"));
-    std::filesystem::remove_all(home);
 }
 
 TEST(FrameFunctions, ResourceFolderWithoutVendorFolderGoesInsideTheUserDataFolder) {

@@ -1,10 +1,9 @@
 #include "AddOnScenario.hpp"
+#include "TempFolder.hpp"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 using namespace AddOnScenario;
 
@@ -13,26 +12,23 @@ namespace {
 class MappingFileScenario : public ::testing::Test {
 protected:
     void SetUp() override {
-        home = std::filesystem::temp_directory_path() / ("quillmar-mapping-scenario-" + std::to_string(getpid()));
-        std::filesystem::remove_all(home);
         std::filesystem::create_directories(home / "Maps");
-        std::ofstream(home / "Maps/map.xml")
-            << "<SchemeItemList><SchemeProperty IFCEntityType=\"IfcWall\" PropertySetName=\"Pset\">"
-               "<ACPropertyValue PropertyDefinitionGroupName=\"G\" PropertyDefinitionName=\"D\"/><PropertyDef>"
-               "<Name>N</Name><PropertyType><TypePropertySingleValue/></PropertyType><DataType type=\"IfcLabel\"/>"
-               "</PropertyDef></SchemeProperty></SchemeItemList>";
-        std::ofstream(home / "Maps/other.xml") << "<Project/>";
-        std::ofstream(home / "Maps/broken.xml") << "<SchemeItemList>";
+        WriteFile(home / "Maps/map.xml",
+                  "<SchemeItemList><SchemeProperty IFCEntityType=\"IfcWall\" PropertySetName=\"Pset\">"
+                  "<ACPropertyValue PropertyDefinitionGroupName=\"G\" PropertyDefinitionName=\"D\"/><PropertyDef>"
+                  "<Name>N</Name><PropertyType><TypePropertySingleValue/></PropertyType><DataType type=\"IfcLabel\"/>"
+                  "</PropertyDef></SchemeProperty></SchemeItemList>");
+        WriteFile(home / "Maps/other.xml", "<Project/>");
+        WriteFile(home / "Maps/broken.xml", "<SchemeItemList>");
     }
-    void TearDown() override { std::filesystem::remove_all(home); }
 
     Lines Run(const std::string& scenario) {
         HostSim::HostOptions options = Options();
-        options.home = home;
+        options.home = home.Path();
         return RunScenario(scenario, options);
     }
 
-    std::filesystem::path home;
+    TempFolder home;
 };
 
 TEST_F(MappingFileScenario, AnsweredFileGivesItsPathAndTheDialogAsksForXml) {

@@ -1,4 +1,5 @@
 #include "AddOnScenario.hpp"
+#include "ServiceAddress.hpp"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ TEST(PaletteLifecycle, MenuCommandsToggleOnePaletteThatLoadsThePageOnce) {
 {"palette": 7})");
     EXPECT_EQ(Count(lines, Created), 1) << Dump(lines);
     EXPECT_EQ(With(lines, "load").size(), 1u);
-    EXPECT_EQ(With(lines, "load")[0]["load"], "http://127.0.0.1:18480/app/index.html");
+    EXPECT_EQ(With(lines, "load")[0]["load"], WebApplicationUrl);
     EXPECT_EQ(Count(lines, Shown), 2);
     EXPECT_EQ(Count(lines, Hidden), 1);
     const Lines marks = With(lines, "checked");

@@ -71,7 +71,7 @@ TEST_F(ViewpointCapture, PerspectiveViewAfterAnUploadWithTheEmbeddedSnapshotOnce
     const std::string image = first["localImage"];
     const std::string prefix = "data:image/png;base64,";
     ASSERT_EQ(image.rfind(prefix, 0), 0u);
-    EXPECT_EQ(DecodeBase64(image.substr(prefix.size())), ReadFile(home / "Exchange" / "2026-12-09T10_20_30.png"));
+    EXPECT_EQ(DecodeBase64(image.substr(prefix.size())), ReadFile(home / "Exchange" / "2026-12-09T10_20_30.000.png"));
     EXPECT_EQ(image.find('\n'), std::string::npos);
 
     const json second = Viewpoint(lines, 1);

@@ -2,30 +2,20 @@
 #define TESTS_ADDON_VIEWPOINTSCENARIO_HPP
 
 #include "AddOnScenario.hpp"
+#include "ServiceScenario.hpp"
 
-#include "Server.hpp"
 #include "Time.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 // The real add-on with the viewpoint project in a fresh home, the service stand-in on the build's address and the
 // clock at 2026-12-09T10:20:30 UTC.
 namespace ViewpointScenario {
 
 using namespace AddOnScenario;
-
-inline std::string ReadFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 inline GSTime FixedTime() {
     return GSTime{1'796'811'630'000};
@@ -38,18 +28,10 @@ inline const char* const S1 = "{C0000000-0000-4000-8000-000000000002}";
 inline const char* const W2 = "{C0000000-0000-4000-8000-000000000003}";
 inline const char* const C1 = "{C0000000-0000-4000-8000-000000000004}";
 
-class Fixture : public ::testing::Test {
+class Fixture : public ServiceScenario {
 protected:
-    Fixture()
-        : home(std::filesystem::temp_directory_path() /
-               ("quillmar-viewpoint-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-          service(home / "Service") {}
-
     void SetUp() override {
-        std::filesystem::remove_all(home);
-        std::filesystem::create_directories(home);
-        ASSERT_TRUE(service.Start("127.0.0.1", 18480)) << "the build's service port is taken";
+        ServiceScenario::SetUp();
         setenv("TZ", "UTC0", 1);
         tzset();
         GS::SetTimeSourceForTesting(&FixedTime);
@@ -57,13 +39,11 @@ protected:
 
     void TearDown() override {
         GS::SetTimeSourceForTesting(nullptr);
-        service.Stop();
-        std::filesystem::remove_all(home);
+        ServiceScenario::TearDown();
     }
 
     Lines Play(const std::string& lines) {
-        HostSim::HostOptions options = Options();
-        options.home = home;
+        HostSim::HostOptions options = OptionsInHome(QUILLMAR_ADDON_PATH);
         options.project = VIEWPOINT_PROJECT_PATH;
         return RunScenario("{\"menu\": 32500, \"item\": 1}\n" + lines, options);
     }
@@ -85,9 +65,6 @@ protected:
         if (result.get<std::string>().empty()) return nullptr;
         return json::parse(result.get<std::string>());
     }
-
-    std::filesystem::path home;
-    ServiceStandIn::Server service;
 };
 
 } // namespace ViewpointScenario

@@ -1,13 +1,13 @@
 #include "JobTestFixture.hpp"
 
 #include "KeepInMemory.hpp"
-#include "QuillmarPalette.hpp"
 #include "Transfer/TransferJobs.hpp"
 
 #include <gmock/gmock.h>
 
 #include <atomic>
-#include <ctime>
+#include <condition_variable>
+#include <mutex>
 #include <set>
 #include <string>
 #include <thread>
@@ -20,10 +20,6 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
 namespace {
-
-QuillmarPalette& Palette() {
-    return QuillmarPalette::GetInstance();
-}
 
 std::vector<std::string> Texts(const GS::Array<GS::UniString>& texts) {
     std::vector<std::string> result;
@@ -50,7 +46,8 @@ protected:
             threads.Push(thread);
             paths.Push(download.targetPath);
         }
-        ASSERT_EQ(StartJob(GS::NewOwned<WatchThread>(std::move(threads), std::move(paths)), "watchThread"), NoError);
+        ASSERT_EQ(StartJob(GS::NewOwned<WatchThread>(reports, std::move(threads), std::move(paths)), "watchThread"),
+                  NoError);
     }
 };
 
@@ -65,7 +62,7 @@ TEST_F(DownloadJobTest, AGroupDownloadsEveryModelAndReportsAllPathsOnce) {
     ASSERT_TRUE(WaitForJobs());
 
     EXPECT_THAT(page.Scripts(), ElementsAre("CompleteImportModels()"));
-    EXPECT_EQ(Texts(Palette().GetImportList()), Texts(GS::Array<GS::UniString>{a, b}));
+    EXPECT_EQ(Texts(exchange->GetImportList()), Texts(GS::Array<GS::UniString>{a, b}));
     EXPECT_TRUE(ReadFile(files / "First.ifc") == first);
     EXPECT_EQ(ReadFile(files / "Second.ifc"), "second model");
     EXPECT_EQ(FolderEntries(files.Path()), (std::set<std::string>{"First.ifc", "Second.ifc"}));
@@ -87,7 +84,7 @@ TEST_F(DownloadJobTest, AnExistingTargetMakesNoRequestAndItsPathIsStillReported)
     EXPECT_EQ(server.RequestCount(), 0u);
     EXPECT_EQ(ReadFile(files / "Cached.ifc"), "cached earlier");
     EXPECT_THAT(page.Scripts(), ElementsAre("CompleteImportModels()"));
-    EXPECT_THAT(Texts(Palette().GetImportList()), ElementsAre(target.ToCStr().ToString()));
+    EXPECT_THAT(Texts(exchange->GetImportList()), ElementsAre(target.ToCStr().ToString()));
 }
 
 TEST_F(DownloadJobTest, FailedDownloadsLeaveNoTargetAndTheirPathsAreStillReported) {
@@ -101,7 +98,7 @@ TEST_F(DownloadJobTest, FailedDownloadsLeaveNoTargetAndTheirPathsAreStillReporte
     ASSERT_TRUE(WaitForJobs());
 
     EXPECT_THAT(page.Scripts(), ElementsAre("CompleteImportModels()"));
-    EXPECT_EQ(Texts(Palette().GetImportList()), Texts(GS::Array<GS::UniString>{missing, fine, refused}));
+    EXPECT_EQ(Texts(exchange->GetImportList()), Texts(GS::Array<GS::UniString>{missing, fine, refused}));
     EXPECT_EQ(FolderEntries(files.Path()), (std::set<std::string>{"Fine.ifc", "TempIfcFile.ifc"}));
     EXPECT_EQ(ReadFile(files / "TempIfcFile.ifc"), "left by an earlier run");
     EXPECT_EQ(server.RequestCount(), 2u) << "the resource id with a line break was refused";
@@ -116,14 +113,13 @@ TEST_F(DownloadJobTest, DownloadsIntoOneFolderAtOnceUseDistinctTemporaryFiles) {
 
     // While all three are receiving, three temporary files exist side by side.
     std::size_t mostAtOnce = 0;
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (page.Count("CompleteImportModels()") == 0 && std::chrono::steady_clock::now() < deadline) {
+    // Sampled until the group has reported; each wait ends early when it does.
+    do {
         std::size_t temporary = 0;
         for (const std::string& name : FolderEntries(files.Path()))
             temporary += name.starts_with("M") ? 0 : 1;
         mostAtOnce = std::max(mostAtOnce, temporary);
-        std::this_thread::sleep_for(2ms);
-    }
+    } while (!page.WaitFor("CompleteImportModels()", 1, 2ms));
     ASSERT_TRUE(WaitForJobs());
 
     EXPECT_EQ(mostAtOnce, 3u);
@@ -134,68 +130,83 @@ TEST_F(DownloadJobTest, DownloadsIntoOneFolderAtOnceUseDistinctTemporaryFiles) {
 
 // ---- WatchThread ----
 
-// Stands for a download: ends after a pause and says so.
-class PauseJob : public GS::Runnable {
+// Stands for a download: ends when its gate opens, and says so.
+class Gate {
 public:
-    PauseJob(std::chrono::milliseconds pause, std::atomic<int>& ended) : pause(pause), ended(ended) {}
-    void Run() override {
-        std::this_thread::sleep_for(pause);
-        ++ended;
+    void Open() {
+        std::lock_guard lock(mutex);
+        open = true;
+        opened.notify_all();
+    }
+    void Wait() {
+        std::unique_lock lock(mutex);
+        opened.wait(lock, [this] { return open; });
     }
 
 private:
-    std::chrono::milliseconds pause;
-    std::atomic<int>& ended;
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
 };
 
-double ProcessCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
+class GatedJob : public GS::Runnable {
+public:
+    GatedJob(Gate& gate, std::atomic<int>& ended) : gate(gate), ended(ended) {}
+    void Run() override {
+        gate.Wait();
+        ++ended;
+        ended.notify_all();
+    }
+
+private:
+    Gate& gate;
+    std::atomic<int>& ended;
+};
 
 using WatchThreadTest = JobTest;
 
 TEST_F(WatchThreadTest, AnEmptyGroupReportsAtOnce) {
-    WatchThread watcher({}, {});
+    WatchThread watcher(reports, {}, {});
     watcher.Run(); // on this thread: the report must already be there when Run returns
     EXPECT_THAT(page.Scripts(), ElementsAre("CompleteImportModels()"));
-    EXPECT_THAT(Texts(Palette().GetImportList()), IsEmpty());
+    EXPECT_THAT(Texts(exchange->GetImportList()), IsEmpty());
 
-    WatchThread withPaths({}, GS::Array<GS::UniString>{"a.ifc"});
+    WatchThread withPaths(reports, {}, GS::Array<GS::UniString>{"a.ifc"});
     withPaths.Run();
-    EXPECT_THAT(Texts(Palette().GetImportList()), ElementsAre("a.ifc"));
+    EXPECT_THAT(Texts(exchange->GetImportList()), ElementsAre("a.ifc"));
 }
 
-TEST_F(WatchThreadTest, ItReportsOnlyAfterEveryThreadEndedAndWithoutSpinning) {
+TEST_F(WatchThreadTest, ItReportsOnlyAfterEveryThreadEnded) {
     std::atomic<int> ended = 0;
+    Gate gates[3];
     GS::Array<GS::Thread*> threads;
-    for (const auto pause : {600ms, 200ms, 900ms}) {
-        threads.Push(StartOwnedJob(GS::NewOwned<PauseJob>(pause, ended), "pause"));
+    for (Gate& gate : gates) {
+        threads.Push(StartOwnedJob(GS::NewOwned<GatedJob>(gate, ended), "gated"));
         ASSERT_NE(threads.GetLast(), nullptr);
     }
-    const double cpuBefore = ProcessCpuSeconds();
-    const auto wallBefore = std::chrono::steady_clock::now();
-    ASSERT_EQ(StartJob(GS::NewOwned<WatchThread>(std::move(threads), GS::Array<GS::UniString>{"x.ifc"}), "watchThread"),
+    ASSERT_EQ(StartJob(GS::NewOwned<WatchThread>(reports, std::move(threads), GS::Array<GS::UniString>{"x.ifc"}),
+                       "watchThread"),
               NoError);
 
-    ASSERT_TRUE(page.WaitFor("CompleteImportModels()"));
-    EXPECT_EQ(ended.load(), 3) << "the report came before a thread had ended";
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
-    const double cpu = ProcessCpuSeconds() - cpuBefore;
-    EXPECT_GE(wall, 0.8);
-    EXPECT_LT(cpu, 0.25 * wall) << "the watcher busied a processor while it waited";
+    // The last thread of the array ends first, then the first: the watcher still waits for the middle one.
+    for (const int gate : {2, 0}) {
+        const int before = ended.load();
+        gates[gate].Open();
+        ended.wait(before);
+    }
+    EXPECT_EQ(page.Count("CompleteImportModels()"), 0u) << "the report came before a thread had ended";
+    gates[1].Open();
     ASSERT_TRUE(WaitForJobs());
+    EXPECT_EQ(ended.load(), 3);
     EXPECT_EQ(page.Count("CompleteImportModels()"), 1u);
 }
 
 TEST_F(WatchThreadTest, WithoutAPaletteTheGroupEndsSilently) {
     server.AddResource("r", "model");
-    QuillmarPalette::DestroyInstance();
-    keepRequestsAtStart -= 1;
+    reports->Detach(); // the palette went
     GS::Array<GS::Thread*> threads;
     threads.Push(StartOwnedJob(GS::NewOwned<ImportIFC>("t", "r", Local("M.ifc")), "r"));
-    ASSERT_EQ(StartJob(GS::NewOwned<WatchThread>(std::move(threads), GS::Array<GS::UniString>{Local("M.ifc")}),
+    ASSERT_EQ(StartJob(GS::NewOwned<WatchThread>(reports, std::move(threads), GS::Array<GS::UniString>{Local("M.ifc")}),
                        "watchThread"),
               NoError);
     ASSERT_TRUE(WaitForJobs());
@@ -209,8 +220,9 @@ TEST_F(WatchThreadTest, TheGroupKeepsTheAddOnLoadedUntilTheWatcherIsGone) {
     GS::Array<GS::Thread*> threads;
     threads.Push(StartOwnedJob(GS::NewOwned<ImportIFC>("t", "r", Local("A.ifc")), "r"));
     threads.Push(StartOwnedJob(GS::NewOwned<ImportIFC>("t", "r", Local("B.ifc")), "r"));
-    ASSERT_EQ(StartJob(GS::NewOwned<WatchThread>(std::move(threads), GS::Array<GS::UniString>{}), "watchThread"),
-              NoError);
+    ASSERT_EQ(
+        StartJob(GS::NewOwned<WatchThread>(reports, std::move(threads), GS::Array<GS::UniString>{}), "watchThread"),
+        NoError);
     EXPECT_EQ(GetKeepInMemoryRequestCount(), keepRequestsAtStart + 3);
     ASSERT_TRUE(WaitForJobs());
     EXPECT_EQ(GetKeepInMemoryRequestCount(), keepRequestsAtStart);

@@ -2,7 +2,6 @@
 
 #include "BuildConfig.hpp"
 #include "KeepInMemory.hpp"
-#include "QuillmarPalette.hpp"
 #include "Transfer/TransferJobs.hpp"
 
 #include <regex>
@@ -29,16 +28,12 @@ void JobTest::SetUp() {
     int port = 0;
     ASSERT_TRUE(ServiceAddress(host, port)) << "jobs need a plain local service address, not " << ApiBaseURL;
     ASSERT_TRUE(server.Start(host, port)) << "the service port " << port << " is taken";
-    DG::SetUIBackEnd(&page);
-    QuillmarPalette::CreateInstance();
     keepRequestsAtStart = GetKeepInMemoryRequestCount();
 }
 
 void JobTest::TearDown() {
     ASSERT_TRUE(WaitForJobs()) << "a job thread did not end";
     EXPECT_EQ(GetKeepInMemoryRequestCount(), keepRequestsAtStart) << "every job withdrew its keep-in-memory request";
-    QuillmarPalette::DestroyInstance();
-    DG::SetUIBackEnd(nullptr);
     server.Stop();
 }
 

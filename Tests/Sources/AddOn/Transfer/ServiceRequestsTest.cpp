@@ -1,6 +1,7 @@
 #include "TransferTestSupport.hpp"
 
 #include "Transfer/ServiceRequests.hpp"
+#include "Transfer/UploadSource.hpp"
 
 #include "MemoryManager.hpp"
 #include "Server.hpp"
@@ -16,6 +17,15 @@ using ServiceStandIn::RequestRecord;
 
 // The request functions against the service stand-in on a port of their own.
 namespace {
+
+TransferOutcome Post(const GS::UniString& url, const GS::UniString& token, const GS::UniString& path) {
+    UploadSource file(path);
+    return UploadFile(url, token, file);
+}
+
+bool Download(const GS::UniString& url, const GS::UniString& token, const GS::UniString& target) {
+    return DownloadFromURL(url, token, target).IsHttpSuccess();
+}
 
 class ServiceRequestsTest : public ::testing::Test {
 protected:
@@ -39,11 +49,9 @@ TEST_F(ServiceRequestsTest, UploadPostsOnePartNamedFileWithBothHeaders) {
     const std::string content = PatternBytes(3u << 20); // several reads of the file, several sends
     const GS::UniString path = MakeFile("model.ifc", content);
 
-    const UploadResult result = UploadFile(Url("/document?folderId=f-1"), "tok.en", path);
+    const TransferOutcome result = Post(Url("/document?folderId=f-1"), "tok.en", path);
 
-    EXPECT_TRUE(result.setUp);
-    EXPECT_FALSE(result.refused);
-    ASSERT_TRUE(result.completed);
+    ASSERT_TRUE(result.Completed());
     EXPECT_EQ(result.status, 201);
     EXPECT_TRUE(result.IsHttpSuccess());
     EXPECT_EQ(result.body, R"([{"id":"doc-1","name":"model.ifc"}])");
@@ -66,10 +74,10 @@ TEST_F(ServiceRequestsTest, BodiesAreDecodedInTheDefaultCodeAndAnEmptyBodyIsEmpt
     server.InjectFault(Fault::AnswerStatus(201, "Gr\xC3\xBC\xC3\x9F"
                                                 "e \xE2\x82\xAC"),
                        1);
-    EXPECT_EQ(UploadFile(Url("/resource"), "t", path).body, GS::UniString(u"Grüße €"));
+    EXPECT_EQ(Post(Url("/resource"), "t", path).body, GS::UniString(u"Grüße €"));
     server.InjectFault(Fault::AnswerStatus(200, ""), 1);
-    const UploadResult empty = UploadFile(Url("/resource"), "t", path);
-    EXPECT_TRUE(empty.completed);
+    const TransferOutcome empty = Post(Url("/resource"), "t", path);
+    EXPECT_TRUE(empty.Completed());
     EXPECT_TRUE(empty.body.IsEmpty());
 }
 
@@ -81,10 +89,10 @@ TEST_F(ServiceRequestsTest, ALargeAnswerArrivesWholeAndItsBufferIsFreed) {
     server.InjectFault(Fault::AnswerStatus(201, answer), 1);
     const USize livePtrs = GS::MemoryManager::GetLivePtrCount();
 
-    const UploadResult result = UploadFile(Url("/resource"), "t", path);
+    const TransferOutcome result = Post(Url("/resource"), "t", path);
 
     EXPECT_EQ(GS::MemoryManager::GetLivePtrCount(), livePtrs);
-    ASSERT_TRUE(result.completed);
+    ASSERT_TRUE(result.Completed());
     EXPECT_EQ(result.body.GetLength(), answer.size());
     EXPECT_TRUE(result.body.ToCStr().ToString() == answer);
 }
@@ -95,8 +103,8 @@ TEST_F(ServiceRequestsTest, ARedirectIsFollowedAndTheFileSentAgain) {
     for (const int status : {307, 308, 302, 301, 303}) {
         server.ClearRequests();
         server.InjectFault(Fault::Redirect(status), 1);
-        const UploadResult result = UploadFile(Url("/document?folderId=f&x=1"), "t", path);
-        ASSERT_TRUE(result.completed) << status;
+        const TransferOutcome result = Post(Url("/document?folderId=f&x=1"), "t", path);
+        ASSERT_TRUE(result.Completed()) << status;
         EXPECT_EQ(result.status, 201) << status;
         const std::vector<RequestRecord> records = server.Requests();
         ASSERT_EQ(records.size(), 2u) << status;
@@ -109,28 +117,55 @@ TEST_F(ServiceRequestsTest, ARedirectIsFollowedAndTheFileSentAgain) {
     }
 }
 
+TEST_F(ServiceRequestsTest, ARedirectToAnotherAddressIsRefusedAndTheTokenStaysHome) {
+    TempFolder otherStorage;
+    ServiceStandIn::Server other{otherStorage.Path()};
+    ASSERT_TRUE(other.Start());
+    const GS::UniString path = MakeFile("m.ifc", "ifc");
+    for (const std::string& location : {other.BaseUrl() + "/document?folderId=f", std::string("ftp://127.0.0.1/x"),
+                                        std::string("file:///etc/passwd")}) {
+        server.ClearRequests();
+        server.InjectFault(Fault::Redirect(307, location), 1);
+        const TransferOutcome upload = Post(Url("/document?folderId=f"), "secret", path);
+        EXPECT_EQ(upload.failure, TransferFailure::Redirect) << location;
+        EXPECT_EQ(server.RequestCount(), 1u);
+        server.InjectFault(Fault::Redirect(302, location), 1);
+        EXPECT_FALSE(Download(Url("/resource/r"), "secret", Local("r.ifc"))) << location;
+    }
+    EXPECT_EQ(other.RequestCount(), 0u) << "nothing, and no token, reached the other address";
+    EXPECT_EQ(FolderEntries(files.Path()), std::set<std::string>{"m.ifc"});
+}
+
+TEST_F(ServiceRequestsTest, ARedirectLoopEndsAfterFiveRedirects) {
+    const std::string content = PatternBytes(1u << 20);
+    const GS::UniString path = MakeFile("m.ifc", content);
+    server.InjectFault(Fault::Redirect(302, server.BaseUrl() + "/document?folderId=f")); // every request
+    const TransferOutcome result = Post(Url("/document?folderId=f"), "t", path);
+    EXPECT_EQ(result.failure, TransferFailure::Redirect);
+    EXPECT_EQ(server.RequestCount(), 6u) << "the first request and five redirects";
+}
+
 TEST_F(ServiceRequestsTest, TransfersThatDoNotCompleteAreFailures) {
     const GS::UniString path = MakeFile("m.ifc", "ifc");
     server.InjectFault(Fault::DropHalfway(), 1);
-    const UploadResult dropped = UploadFile(Url("/document?folderId=f"), "t", path);
-    EXPECT_TRUE(dropped.setUp);
-    EXPECT_FALSE(dropped.completed) << "the answer was cut off half-way";
+    const TransferOutcome dropped = Post(Url("/document?folderId=f"), "t", path);
+    EXPECT_EQ(dropped.failure, TransferFailure::Transport) << "the answer was cut off half-way";
+    EXPECT_FALSE(dropped.message.IsEmpty());
     EXPECT_FALSE(dropped.IsHttpSuccess());
 
     const GS::UniString url = Url("/resource");
     server.Stop();
-    const UploadResult refused = UploadFile(url, "t", path);
-    EXPECT_TRUE(refused.setUp);
-    EXPECT_FALSE(refused.completed) << "nobody listens";
+    const TransferOutcome refused = Post(url, "t", path);
+    EXPECT_EQ(refused.failure, TransferFailure::Transport) << "nobody listens";
+    EXPECT_EQ(refused.code, CURLE_COULDNT_CONNECT);
+    EXPECT_TRUE(refused.message.Contains("Couldn't connect to server")) << refused.message.ToCStr().Get();
     EXPECT_EQ(refused.status, 0);
     EXPECT_TRUE(refused.body.IsEmpty());
 }
 
 TEST_F(ServiceRequestsTest, AFileThatCannotBeReadFailsTheTransferWithoutARequest) {
-    const UploadResult result = UploadFile(Url("/resource"), "t", Local("missing.png"));
-    EXPECT_TRUE(result.setUp) << "a failed transfer, not a request that could not be made";
-    EXPECT_FALSE(result.refused);
-    EXPECT_FALSE(result.completed);
+    const TransferOutcome result = Post(Url("/resource"), "t", Local("missing.png"));
+    EXPECT_EQ(result.failure, TransferFailure::LocalFile);
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 
@@ -146,14 +181,12 @@ TEST_F(ServiceRequestsTest, LineBreaksOrNulInTokenUrlOrPathAreRefusedBeforeAnyRe
                                                  {url, nul, path},
                                                  {url + "\r\nX-Injected: 1", "t", path},
                                                  {url, "t", path + "\n"}}) {
-        const UploadResult result = UploadFile(input.url, input.token, input.path);
-        EXPECT_TRUE(result.refused);
-        EXPECT_FALSE(result.setUp);
-        EXPECT_FALSE(result.completed);
+        const TransferOutcome result = Post(input.url, input.token, input.path);
+        EXPECT_EQ(result.failure, TransferFailure::Refused);
     }
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r"), "t\r\nX-Injected: 1", Local("r.ifc")));
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r\n"), "t", Local("r.ifc")));
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r"), "t", Local("r\r.ifc")));
+    EXPECT_FALSE(Download(Url("/resource/r"), "t\r\nX-Injected: 1", Local("r.ifc")));
+    EXPECT_FALSE(Download(Url("/resource/r\n"), "t", Local("r.ifc")));
+    EXPECT_FALSE(Download(Url("/resource/r"), "t", Local("r\r.ifc")));
     EXPECT_EQ(server.RequestCount(), 0u) << "nothing reached the server";
     EXPECT_EQ(FolderEntries(files.Path()), std::set<std::string>{"m.ifc"});
 }
@@ -165,7 +198,7 @@ TEST_F(ServiceRequestsTest, DownloadWritesTheTargetAndLeavesNothingElse) {
     WriteFile(storage / "source.bin", content);
     server.AddResourceFile("res-1", storage / "source.bin");
 
-    EXPECT_TRUE(DownloadFromURL(Url("/resource/res-1"), "tok", Local("model.ifc")));
+    EXPECT_TRUE(Download(Url("/resource/res-1"), "tok", Local("model.ifc")));
 
     EXPECT_TRUE(ReadFile(files / "model.ifc") == content);
     EXPECT_EQ(FolderEntries(files.Path()), std::set<std::string>{"model.ifc"});
@@ -180,21 +213,21 @@ TEST_F(ServiceRequestsTest, DownloadWritesTheTargetAndLeavesNothingElse) {
 TEST_F(ServiceRequestsTest, DownloadFollowsARedirectAndTakesAChunkedSlowAnswer) {
     server.AddResource("r", "redirected bytes");
     server.InjectFault(Fault::Redirect(302), 1);
-    EXPECT_TRUE(DownloadFromURL(Url("/resource/r"), "t", Local("a.ifc")));
+    EXPECT_TRUE(Download(Url("/resource/r"), "t", Local("a.ifc")));
     EXPECT_EQ(ReadFile(files / "a.ifc"), "redirected bytes");
     ASSERT_EQ(server.RequestCount(), 2u);
     EXPECT_EQ(server.Requests()[1].path, "/moved/api/resource/r");
 
     server.InjectFault(Fault::Slow(3, 5ms), 1);
-    EXPECT_TRUE(DownloadFromURL(Url("/resource/r"), "t", Local("b.ifc")));
+    EXPECT_TRUE(Download(Url("/resource/r"), "t", Local("b.ifc")));
     EXPECT_EQ(ReadFile(files / "b.ifc"), "redirected bytes");
 }
 
 TEST_F(ServiceRequestsTest, AnErrorAnswerIsNeverKeptAsTheTarget) {
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/unknown"), "t", Local("a.ifc")));
+    EXPECT_FALSE(Download(Url("/resource/unknown"), "t", Local("a.ifc")));
     server.AddResource("r", "model");
     server.InjectFault(Fault::AnswerStatus(500, "<html>internal error</html>", "text/html"), 1);
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r"), "t", Local("a.ifc")));
+    EXPECT_FALSE(Download(Url("/resource/r"), "t", Local("a.ifc")));
     EXPECT_EQ(server.RequestCount(), 2u);
     EXPECT_TRUE(FolderEntries(files.Path()).empty()) << "no target and no temporary file";
 }
@@ -205,7 +238,7 @@ TEST_F(ServiceRequestsTest, ADownloadFailingHalfWayChangesNothingThatWasThere) {
     WriteFile(files / "other.ifc", "another model");
     server.InjectFault(Fault::DropHalfway(), 1);
 
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r"), "t", Local("model.ifc")));
+    EXPECT_FALSE(Download(Url("/resource/r"), "t", Local("model.ifc")));
 
     EXPECT_EQ(FolderEntries(files.Path()), (std::set<std::string>{"TempIfcFile.ifc", "other.ifc"}));
     EXPECT_EQ(ReadFile(files / "TempIfcFile.ifc"), "an earlier temporary file");
@@ -215,7 +248,7 @@ TEST_F(ServiceRequestsTest, ADownloadFailingHalfWayChangesNothingThatWasThere) {
 TEST_F(ServiceRequestsTest, AnExistingTargetIsNeverReplaced) {
     server.AddResource("r", "new");
     WriteFile(files / "model.ifc", "old");
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r"), "t", Local("model.ifc")));
+    EXPECT_FALSE(Download(Url("/resource/r"), "t", Local("model.ifc")));
     EXPECT_EQ(ReadFile(files / "model.ifc"), "old");
     EXPECT_EQ(FolderEntries(files.Path()), std::set<std::string>{"model.ifc"});
 }
@@ -223,7 +256,7 @@ TEST_F(ServiceRequestsTest, AnExistingTargetIsNeverReplaced) {
 TEST_F(ServiceRequestsTest, WindowsSeparatorsNameTheSameFolder) {
     server.AddResource("r", "model");
     const GS::UniString target = ToUniString(files.Path()) + "\\model.ifc";
-    EXPECT_TRUE(DownloadFromURL(Url("/resource/r"), "t", target));
+    EXPECT_TRUE(Download(Url("/resource/r"), "t", target));
     EXPECT_EQ(ReadFile(files / "model.ifc"), "model");
     EXPECT_EQ(FolderEntries(files.Path()), std::set<std::string>{"model.ifc"});
     EXPECT_EQ(FolderEntries(files.Path().parent_path()).count(files.Path().filename().string() + "\\model.ifc"), 0u);
@@ -231,9 +264,9 @@ TEST_F(ServiceRequestsTest, WindowsSeparatorsNameTheSameFolder) {
 
 TEST_F(ServiceRequestsTest, TargetsWithoutAUsableFolderMakeNoRequest) {
     server.AddResource("r", "model");
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r"), "t", "model.ifc")) << "no folder to put a temporary file in";
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r"), "t", Local("missing/model.ifc")));
-    EXPECT_FALSE(DownloadFromURL(Url("/resource/r"), "t", ""));
+    EXPECT_FALSE(Download(Url("/resource/r"), "t", "model.ifc")) << "no folder to put a temporary file in";
+    EXPECT_FALSE(Download(Url("/resource/r"), "t", Local("missing/model.ifc")));
+    EXPECT_FALSE(Download(Url("/resource/r"), "t", ""));
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 

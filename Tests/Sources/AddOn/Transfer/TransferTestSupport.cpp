@@ -1,59 +1,6 @@
 #include "TransferTestSupport.hpp"
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
-
-namespace {
-
-class RecordingPage : public DG::BrowserPage {
-public:
-    explicit RecordingPage(ScriptRecorder& recorder) : recorder(recorder) {}
-    void LoadURL(const GS::UniString&) override {}
-    void ExecuteJS(const GS::UniString& script) override { recorder.Record(script); }
-    bool RegisterAsynchJSObject(GS::Ref<JS::Object>) override { return true; }
-    void SetContextMenuMode(Int32) override {}
-
-private:
-    ScriptRecorder& recorder;
-};
-
-} // namespace
-
-TempFolder::TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillmar-transfer-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-    path = pattern;
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string PatternBytes(std::size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    unsigned state = seed * 2654435761u + 1u;
-    for (char& byte : bytes) {
-        state = state * 1103515245u + 12345u;
-        byte = static_cast<char>(state >> 24);
-    }
-    return bytes;
-}
 
 std::set<std::string> FolderEntries(const std::filesystem::path& folder) {
     std::set<std::string> names;
@@ -65,10 +12,6 @@ std::set<std::string> FolderEntries(const std::filesystem::path& folder) {
 
 GS::UniString ToUniString(const std::filesystem::path& path) {
     return GS::UniString(path.string().c_str());
-}
-
-std::unique_ptr<DG::BrowserPage> ScriptRecorder::CreateBrowserPage(DG::BrowserBase&) {
-    return std::make_unique<RecordingPage>(*this);
 }
 
 void ScriptRecorder::Record(const GS::UniString& script) {

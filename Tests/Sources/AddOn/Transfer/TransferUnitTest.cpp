@@ -134,7 +134,7 @@ TEST(RequestHeaders, ClientIdentificationAndBearerAuthorization) {
     EXPECT_EQ(GetClientIdHeader(), "Quillmar-Client-Id: Quillmar Plugin Archicad");
     EXPECT_EQ(GetAuthorizationHeader("abc.DEF-1"), "X-Project-Authorization: bearer abc.DEF-1");
     EXPECT_EQ(GetAuthorizationHeader(""), "X-Project-Authorization: bearer ");
-    const BaseExport job("t 1", "p");
+    const BaseExport job(nullptr, "t 1", "p", "/x");
     EXPECT_EQ(job.GetClientIdHeader(), GetClientIdHeader());
     EXPECT_EQ(job.GetAuthorizationHeader(), "X-Project-Authorization: bearer t 1") << "the token exactly as received";
 }
@@ -150,23 +150,43 @@ TEST(RequestHeaders, LineBreaksAndNulAreUnsafeEverythingElseIsNot) {
 
 // ---- Job addresses and keep-in-memory requests ----
 
-TEST(TransferJobs, UploadAddressesPutTheFolderIdInUnchanged) {
+TEST(TransferJobs, UploadAddressesCarryTheFolderIdPercentEncoded) {
     const std::string base = ApiBaseURL;
-    EXPECT_EQ(BaseExport("t", "p").GetRequestURL(), "");
-    EXPECT_EQ(ExportIFC("t", "p", "a&b=c", "/x.ifc").GetRequestURL(), GS::UniString(base + "/document?folderId=a&b=c"));
-    EXPECT_EQ(ExportPlan("t", "p", "f%20 1", "/x.pdf").GetRequestURL(),
-              GS::UniString(base + "/document?folderId=f%20 1"));
-    EXPECT_EQ(ExportSnapshot("t", "p", "/x.png").GetRequestURL(), GS::UniString(base + "/resource"));
+    EXPECT_EQ(BaseExport(nullptr, "t", "p", "/x").GetRequestURL(), "");
+    EXPECT_EQ(ExportIFC(nullptr, "t", "p", "a&b=c", "/x.ifc").GetRequestURL(),
+              GS::UniString(base + "/document?folderId=a%26b%3Dc"));
+    EXPECT_EQ(ExportPlan(nullptr, "t", "p", "f%20 1", "/x.pdf").GetRequestURL(),
+              GS::UniString(base + "/document?folderId=f%2520%201"));
+    EXPECT_EQ(ExportPublishSet(nullptr, "t", "p", 1, 0, "Az09-._~", "/x.pdf").GetRequestURL(),
+              GS::UniString(base + "/document?folderId=Az09-._~"));
+    EXPECT_EQ(ExportSnapshot(nullptr, "t", "p", "/x.png").GetRequestURL(), GS::UniString(base + "/resource"));
+}
+
+TEST(TransferJobs, EncodingLeavesOnlyUnreservedCharactersAsTheyAre) {
+    EXPECT_EQ(EncodeURLComponent(""), "");
+    EXPECT_EQ(EncodeURLComponent("abcXYZ019-._~"), "abcXYZ019-._~");
+    EXPECT_EQ(EncodeURLComponent("#?&=/+ %"), "%23%3F%26%3D%2F%2B%20%25");
+    EXPECT_EQ(EncodeURLComponent(u"ü€"), "%C3%BC%E2%82%AC"); // the bytes of the default character code
+}
+
+TEST(TransferJobs, RedirectsStayOnSchemeHostAndPort) {
+    EXPECT_TRUE(IsSameOriginRedirect("http://h:1/api/a", "http://h:1/moved/b?x=1"));
+    EXPECT_TRUE(IsSameOriginRedirect("https://h/api", "https://h:443/other"));
+    EXPECT_FALSE(IsSameOriginRedirect("http://h:1/api", "http://h:2/api"));
+    EXPECT_FALSE(IsSameOriginRedirect("http://h:1/api", "http://g:1/api"));
+    EXPECT_FALSE(IsSameOriginRedirect("http://h/api", "https://h/api"));
+    EXPECT_FALSE(IsSameOriginRedirect("ftp://h/api", "ftp://h/x"));
+    EXPECT_FALSE(IsSameOriginRedirect("http://h/api", "not a url"));
 }
 
 TEST(TransferJobs, EveryJobHoldsAKeepInMemoryRequestForItsLifetime) {
     const unsigned before = GetKeepInMemoryRequestCount();
     {
-        ExportIFC ifc("t", "p", "f", "/x");
-        ExportPlan plan("t", "p", "f", "/x");
-        ExportSnapshot snapshot("t", "p", "/x");
+        ExportIFC ifc(nullptr, "t", "p", "f", "/x");
+        ExportPlan plan(nullptr, "t", "p", "f", "/x");
+        ExportSnapshot snapshot(nullptr, "t", "p", "/x");
         ImportIFC import("t", "r", "/x");
-        WatchThread watcher({}, {});
+        WatchThread watcher(nullptr, {}, {});
         EXPECT_EQ(GetKeepInMemoryRequestCount(), before + 5);
     }
     EXPECT_EQ(GetKeepInMemoryRequestCount(), before);

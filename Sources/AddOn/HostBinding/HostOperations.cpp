@@ -1,117 +1,24 @@
-#include "HostBinding.hpp"
+// The typed host operations over the host's function table. The view and window operations share the table's
+// generic command slot, dispatched by four-character codes; only this file knows them.
 
-#include "KeepInMemory.hpp"
-#include "Main.hpp"
-#include "QuillmarPalette.hpp"
+#include "HostOperations.hpp"
 
-#include "DebugOutput.hpp"
-#include "UniString.hpp"
+#include "HostTableExchange.hpp"
 
-#include <curl/curl.h>
-#include <dlfcn.h>
-
-#include <atomic>
-#include <cstring>
-#include <string>
+using HostTableExchange::CallHost;
 
 namespace {
 
-API_HostFunctionTable hostTable;
-std::atomic<bool> tableDelivered = false;
-void* hostToken = nullptr;
-void* registrationValue = nullptr;
-GSResModule resourceModule = InvalidResModule;
-std::string modulePath;
-
-// Calls a slot of the host's table with the host token first.
-template <auto Slot, typename... Args>
-GSErrCode CallHost(Args... args) {
-    if (!tableDelivered || hostTable.*Slot == nullptr) return APIERR_NOTSUPPORTED;
-    return (hostTable.*Slot)(hostToken, args...);
+// The command slot takes untyped arguments; records the host only reads are handed over as they are.
+void* Untyped(const void* argument) {
+    return const_cast<void*>(argument);
 }
 
-// Guards of the entry points: nothing runs before the host has delivered its table.
-API_AddonType DescribeAddOnGuard(API_EnvirParams* envir) {
-    if (!tableDelivered) return APIAddon_DontRegister;
-    return DescribeAddOn(envir);
+GSErrCode CallCommand(UInt32 code, void* arg1 = nullptr, void* arg2 = nullptr) {
+    return CallHost<&API_HostFunctionTable::command>(code, arg1, arg2, nullptr, nullptr);
 }
-
-GSErrCode RegisterInterfaceGuard(void* value) {
-    if (!tableDelivered) return APIERR_GENERAL;
-    registrationValue = value;
-    return RegisterMenus();
-}
-
-GSErrCode InitializeGuard(void* token) {
-    if (!tableDelivered) return APIERR_GENERAL;
-    hostToken = token;
-    return InitializeAddOn();
-}
-
-GSErrCode ReleaseGuard(void*) {
-    if (!tableDelivered) return APIERR_GENERAL;
-    const GSErrCode err = ReleaseAddOn();
-    hostToken = nullptr;
-    return err;
-}
-
-// Load and unload of the add-on file.
-struct ModuleLifetime {
-    ModuleLifetime() {
-        // Sets up the palette's process-wide reference now, so that it outlives this object and can be released
-        // explicitly at unload.
-        (void)QuillmarPalette::HasInstance();
-        // Windows registers the "commdlg_FileNameOK" window message here; this platform has no window messages.
-        Dl_info info{};
-        if (dladdr(reinterpret_cast<const void*>(&DescribeAddOnGuard), &info) != 0 && info.dli_fname != nullptr)
-            modulePath = info.dli_fname;
-        resourceModule = RSInitModuleImageCache(reinterpret_cast<const void*>(&DescribeAddOnGuard));
-        // Process-wide, once, before any transfer job can start.
-        curl_global_init(CURL_GLOBAL_DEFAULT);
-    }
-
-    ~ModuleLifetime() {
-        // The host's token is gone by now (or going): the palette's request is not withdrawn through it.
-        StopKeepInMemoryRequests();
-        QuillmarPalette::DestroyInstance();
-        RSRemoveModuleImageCache(resourceModule);
-        RS::ResModuleClosed(resourceModule);
-        resourceModule = InvalidResModule;
-        if (hostToken != nullptr) {
-            const GS::UniString line = GS::UniString::Printf("Abnormal add-on termination (\"%s\")\n", modulePath);
-            GS::WriteDebugOutput(line.ToCStr().Get());
-            hostToken = nullptr;
-        }
-        curl_global_cleanup();
-    }
-};
-
-const ModuleLifetime moduleLifetime;
 
 } // namespace
-
-extern "C" GSErrCode GetExportedFuncAddrs(API_AddOnEntryRecord* record) {
-    if (record == nullptr) return APIERR_GENERAL;
-    std::memset(record, 0, sizeof(API_AddOnEntryRecord));
-    record->layout = API_EntryRecordLayout;
-    record->describeAddOn = &DescribeAddOnGuard;
-    record->registerInterface = &RegisterInterfaceGuard;
-    record->initialize = &InitializeGuard;
-    record->release = &ReleaseGuard;
-    record->apiVersion = API_HostVersion;
-    return NoError;
-}
-
-extern "C" GSErrCode SetImportedFuncAddrs(const API_HostFunctionTable* table) {
-    if (table == nullptr) return APIERR_GENERAL;
-    std::memcpy(&hostTable, table, sizeof(API_HostFunctionTable));
-    tableDelivered = true;
-    return NoError;
-}
-
-GSResModule GetResourceModule() {
-    return resourceModule;
-}
 
 GSErrCode ACAPI_KeepInMemory(bool keep) {
     return CallHost<&API_HostFunctionTable::keepInMemory>(keep);
@@ -151,6 +58,10 @@ GSErrCode ACAPI_AddOnIdentification_Application(API_ServerApplicationInfo* info)
     return CallHost<&API_HostFunctionTable::getApplicationInfo>(info);
 }
 
+GSErrCode ACAPI_AddOnIdentification_GetOwnToken(API_Guid* token) {
+    return CallHost<&API_HostFunctionTable::getOwnToken>(HostTableExchange::GetRegistrationValue(), token);
+}
+
 GSErrCode ACAPI_ProjectOperation_Project(API_ProjectInfo* info) {
     return CallHost<&API_HostFunctionTable::getProjectInfo>(info);
 }
@@ -160,10 +71,19 @@ GSErrCode ACAPI_ProjectSettings_GetSpecFolder(const API_SpecFolderID* folder, IO
     return CallHost<&API_HostFunctionTable::getSpecialFolder>(*folder, location);
 }
 
+GSErrCode ACAPI_ProjectOperation_Save(const API_FileSavePars* params, const void* typeParams, const void* reserved) {
+    return CallHost<&API_HostFunctionTable::saveProject>(params, typeParams, reserved);
+}
+
 GSErrCode ACAPI_Element_GetElemList(API_ElemTypeID typeID, GS::Array<API_Guid>* elements, GSFlags filterFlags,
                                     const API_Guid& classification, const API_Guid& renovationFilter) {
     return CallHost<&API_HostFunctionTable::getElementList>(typeID, &classification, filterFlags, &renovationFilter,
                                                             elements);
+}
+
+bool ACAPI_Element_Filter(const API_Guid& guid, GSFlags filterFlags) {
+    bool passes = false;
+    return CallHost<&API_HostFunctionTable::elementFilter>(&guid, filterFlags, &passes) == NoError && passes;
 }
 
 GSErrCode ACAPI_Element_GetHeader(API_Elem_Head* head) {
@@ -174,8 +94,8 @@ GSErrCode ACAPI_Element_CalcBounds(const API_Elem_Head* head, API_Box3D* bounds)
     return CallHost<&API_HostFunctionTable::getElement3DBounds>(head, bounds);
 }
 
-GSErrCode ACAPI_AddOnIdentification_GetOwnToken(API_Guid* token) {
-    return CallHost<&API_HostFunctionTable::getOwnToken>(registrationValue, token);
+GSErrCode ACAPI_Element_GetElementInfoString(const API_Guid* guid, GS::UniString* infoString) {
+    return CallCommand(APICmd_ElementInfoString, Untyped(guid), infoString);
 }
 
 GSErrCode ACAPI_Selection_Get(API_SelectionInfo* info, GS::Array<API_Neig>* selection, bool onlyEditable,
@@ -192,8 +112,58 @@ GSErrCode ACAPI_Selection_Select(const GS::Array<API_Neig>& elements, bool add) 
     return CallHost<&API_HostFunctionTable::selectElements>(&elements, add);
 }
 
-GSErrCode ACAPI_CallCommand(UInt32 code, void* arg1, void* arg2, void* arg3, void* arg4) {
-    return CallHost<&API_HostFunctionTable::command>(code, arg1, arg2, arg3, arg4);
+GSErrCode ACAPI_Window_GetActiveWindow(API_WindowInfo* window) {
+    return CallCommand(APICmd_GetActiveWindow, window);
+}
+
+GSErrCode ACAPI_Window_ChangeWindow(const API_WindowInfo* window) {
+    return CallCommand(APICmd_ChangeWindow, Untyped(window));
+}
+
+GSErrCode ACAPI_View_Get3DProjection(API_3DProjectionInfo* projection) {
+    return CallCommand(APICmd_Get3DProjection, projection);
+}
+
+GSErrCode ACAPI_View_Change3DProjection(const API_3DProjectionInfo* projection, bool onlyPerspectiveMode) {
+    // The host reads a null flag as false.
+    bool modeOnly = true;
+    return CallCommand(APICmd_Change3DProjection, Untyped(projection), onlyPerspectiveMode ? &modeOnly : nullptr);
+}
+
+GSErrCode ACAPI_View_Get3DCuttingPlanes(API_3DCutPlanesInfo* info) {
+    return CallCommand(APICmd_Get3DCuttingPlanes, info);
+}
+
+GSErrCode ACAPI_View_Change3DCuttingPlanes(const API_3DCutPlanesInfo* info) {
+    return CallCommand(APICmd_Change3DCuttingPlanes, Untyped(info));
+}
+
+GSErrCode ACAPI_View_Get3DWindowSets(API_3DWindowInfo* window) {
+    return CallCommand(APICmd_Get3DWindowSets, window);
+}
+
+GSErrCode ACAPI_View_Change3DWindowSets(const API_3DWindowInfo* window) {
+    return CallCommand(APICmd_Change3DWindowSets, Untyped(window));
+}
+
+GSErrCode ACAPI_View_ShowAllIn3D() {
+    return CallCommand(APICmd_ShowAllIn3D);
+}
+
+GSErrCode ACAPI_View_ShowSelectionIn3D() {
+    return CallCommand(APICmd_ShowSelectionIn3D);
+}
+
+GSErrCode ACAPI_View_Zoom() {
+    return CallCommand(APICmd_Zoom);
+}
+
+GSErrCode ACAPI_View_ZoomToElements(const GS::Array<API_Guid>* elements) {
+    return CallCommand(APICmd_ZoomToElements, Untyped(elements));
+}
+
+GSErrCode ACAPI_SurveyPoint_GetSurveyPointTransformation(API_Tranmat* matrix) {
+    return CallCommand(APICmd_GetSurveyPointTransformation, matrix);
 }
 
 GSErrCode ACAPI_AddOnAddOnCommunication_InitMDCLParameterList(API_MDCLParameterList* list) {
@@ -236,13 +206,4 @@ GSErrCode ACAPI_IFC_GetIFCExportTranslatorsList(GS::Array<API_IFCTranslatorIdent
 
 GSErrCode ACAPI_HandleToHandle(GSConstHandle source, GSHandle* copy) {
     return CallHost<&API_HostFunctionTable::copyHandle>(source, copy);
-}
-
-bool ACAPI_Element_Filter(const API_Guid& guid, GSFlags filterFlags) {
-    bool passes = false;
-    return CallHost<&API_HostFunctionTable::elementFilter>(&guid, filterFlags, &passes) == NoError && passes;
-}
-
-GSErrCode ACAPI_ProjectOperation_Save(const API_FileSavePars* params, const void* typeParams, const void* reserved) {
-    return CallHost<&API_HostFunctionTable::saveProject>(params, typeParams, reserved);
 }
