@@ -1,5 +1,7 @@
 #include "ElementIdentity.hpp"
 
+#include "HostHandle.hpp"
+
 #include "HostBinding/HostOperations.hpp"
 
 #include "IFCObjectAccessor.hpp"
@@ -81,14 +83,31 @@ GS::UniString MakeElementDescriptor(const GS::UniString& globalId, const GS::Uni
     return writer.GetString();
 }
 
-void ReplaceSelection(const GS::Array<API_Guid>& elements) {
-    GS::Array<API_Neig> entries;
-    entries.SetCapacity(elements.GetSize());
+GS::Array<API_Neig> NeigsOf(const GS::Array<API_Guid>& elements) {
+    GS::Array<API_Neig> neigs;
+    neigs.SetCapacity(elements.GetSize());
     for (const API_Guid& element : elements) {
-        API_Neig entry;
-        entry.guid = element;
-        entries.Push(entry);
+        API_Neig neig;
+        neig.guid = element;
+        neigs.Push(neig);
     }
+    return neigs;
+}
+
+GS::Array<GS::UniString> SelectedDescriptors() {
+    API_SelectionInfo info;
+    const HostHandleGuard marquee(info.marquee.coords);
+    GS::Array<API_Neig> selection;
+    GS::Array<GS::UniString> descriptors;
+    if (ACAPI_Selection_Get(&info, &selection, false, false, 0) == NoError) {
+        for (const API_Neig& entry : selection)
+            descriptors.Push(DescribeElement(entry.guid));
+    }
+    return descriptors;
+}
+
+void ReplaceSelection(const GS::Array<API_Guid>& elements) {
+    const GS::Array<API_Neig> entries = NeigsOf(elements);
     // A selection the host refuses stays as it was; the page's functions report success regardless.
     (void)ACAPI_Selection_DeselectAll();
     if (!entries.IsEmpty()) (void)ACAPI_Selection_Select(entries, true);

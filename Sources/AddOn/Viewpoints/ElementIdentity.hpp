@@ -18,6 +18,10 @@ GS::Array<API_Guid> ResolveGlobalIds(const GS::Array<GS::UniString>& globalIds,
 GS::UniString DescribeElement(const API_Guid& element);
 // The descriptor text {"ifcGuid": globalId, "name": name}; an empty name becomes the GlobalId.
 GS::UniString MakeElementDescriptor(const GS::UniString& globalId, const GS::UniString& name);
+// The host's selection entries for the elements, in order.
+GS::Array<API_Neig> NeigsOf(const GS::Array<API_Guid>& elements);
+// The descriptors of the selected elements, in the host's order; none when the selection cannot be read.
+GS::Array<GS::UniString> SelectedDescriptors();
 // Makes the given elements the host's whole selection.
 void ReplaceSelection(const GS::Array<API_Guid>& elements);
 

@@ -37,15 +37,7 @@ GS::Ref<JS::Base> GetElementNames(const GS::Ref<JS::Base>& argument) {
 }
 
 GS::Ref<JS::Base> GetSelectedElements(const GS::Ref<JS::Base>&) {
-    API_SelectionInfo info;
-    const HostHandleGuard marquee(info.marquee.coords);
-    GS::Array<API_Neig> selection;
-    GS::Array<GS::UniString> descriptors;
-    if (ACAPI_Selection_Get(&info, &selection, false, false, 0) == NoError) {
-        for (const API_Neig& entry : selection)
-            descriptors.Push(DescribeElement(entry.guid));
-    }
-    return MakeStringListResult(descriptors);
+    return MakeStringListResult(SelectedDescriptors());
 }
 
 GS::Ref<JS::Base> HighlightElements(const GS::Ref<JS::Base>& argument) {

@@ -110,17 +110,6 @@ void SetParallelScaleAndPosition(const ViewpointData& viewpoint) {
     (void)ACAPI_View_Change3DWindowSets(&window); // refused, the window keeps its mapping and the zoom still follows
 }
 
-GS::Array<API_Neig> NeigsOf(const GS::Array<API_Guid>& elements) {
-    GS::Array<API_Neig> neigs;
-    neigs.SetCapacity(elements.GetSize());
-    for (const API_Guid& element : elements) {
-        API_Neig neig;
-        neig.guid = element;
-        neigs.Push(neig);
-    }
-    return neigs;
-}
-
 // What the 3D window shows is chosen through the selection, which the application replaces afterwards.
 void ApplyVisibility(const ViewpointData& viewpoint) {
     const GS::Array<API_Guid> exceptions = ResolveGlobalIds(viewpoint.visibilityExceptions);

@@ -147,18 +147,6 @@ void FillParallelCamera(const API_3DProjectionInfo& projection, ViewpointData* v
     viewpoint->cameraFactor = cameraFactor;
 }
 
-GS::Array<GS::UniString> SelectedDescriptors() {
-    API_SelectionInfo info;
-    const HostHandleGuard marquee(info.marquee.coords);
-    GS::Array<API_Neig> selection;
-    GS::Array<GS::UniString> descriptors;
-    if (ACAPI_Selection_Get(&info, &selection, false, false, 0) == NoError) {
-        for (const API_Neig& entry : selection)
-            descriptors.Push(DescribeElement(entry.guid));
-    }
-    return descriptors;
-}
-
 // The "visibility" and "visbilityExceptionGlobalIds" members, or nothing when the element list cannot be had.
 void AppendVisibility(GS::UniString* text) {
     GS::Array<API_Guid> elements;
