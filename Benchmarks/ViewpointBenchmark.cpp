@@ -12,6 +12,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -42,9 +43,10 @@ void Play(Session& session, const std::string& line) {
 Session& GetSession() {
     static Session session;
     if (!session.host) {
-        session.home = std::filesystem::temp_directory_path() / "quillmar-viewpoint-benchmark";
-        std::filesystem::remove_all(session.home);
-        std::filesystem::create_directories(session.home);
+        // A folder of this run's own: two benchmark runs never share or remove each other's.
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillmar-viewpoint-benchmark-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
+        session.home = pattern;
         session.service = std::make_unique<ServiceStandIn::Server>(session.home / "Service");
         if (QUILLMAR_SERVICE_PORT == 0) throw std::runtime_error("the build names no local service address");
         if (!session.service->Start(QUILLMAR_SERVICE_HOST, QUILLMAR_SERVICE_PORT))

@@ -1,33 +1,18 @@
 #include "JobTestFixture.hpp"
 
-#include "BuildConfig.hpp"
 #include "KeepInMemory.hpp"
+#include "ServiceAddress.hpp"
 #include "Transfer/TransferJobs.hpp"
-
-#include <regex>
 
 namespace {
 
 constexpr UInt32 JobTimeoutMs = 60000;
 
-// Host and port of the build's service address.
-bool ServiceAddress(std::string& host, int& port) {
-    static const std::regex pattern(R"(^http://([^/:]+):([0-9]+)/api$)");
-    std::smatch match;
-    const std::string url = ApiBaseURL;
-    if (!std::regex_match(url, match, pattern)) return false;
-    host = match[1].str();
-    port = std::stoi(match[2].str());
-    return true;
-}
-
 } // namespace
 
 void JobTest::SetUp() {
-    std::string host;
-    int port = 0;
-    ASSERT_TRUE(ServiceAddress(host, port)) << "jobs need a plain local service address, not " << ApiBaseURL;
-    ASSERT_TRUE(server.Start(host, port)) << "the service port " << port << " is taken";
+    ASSERT_TRUE(server.Start(QuillmarTest::ServiceHost, QuillmarTest::ServicePort))
+        << "the service port " << QuillmarTest::ServicePort << " is taken";
     keepRequestsAtStart = GetKeepInMemoryRequestCount();
 }
 
