@@ -59,12 +59,17 @@ Host::Host(HostOptions hostOptions)
         if (const auto t = weak.lock()) t->Error("a task of the main thread failed: " + message);
     });
     services.GetState().ownToken = DefaultOwnToken;
+    for (const std::string& name : options.startFailures)
+        if (!IsFailableOperation(name))
+            transcript->Error("start failure " + name + " is neither a host operation nor a command code");
     PrepareHome();
     LoadProject();
+    AttachService(options.service);
 }
 
 Host::~Host() {
     if (module) Quit(true);
+    AttachService({}); // later requests have no transcript to go to
     RemoveHooks();
     if (ownsHome) {
         std::error_code ignored;
@@ -125,6 +130,20 @@ bool Host::SetUserDataFolder(const std::filesystem::path& folder) {
     }
     services.GetState().userDataFolder = IO::Location::FromFileSystemPath(folder);
     return true;
+}
+
+void Host::AttachService(ServiceHooks hooks) {
+    if (service.watch) service.watch(nullptr);
+    service = std::move(hooks);
+    if (service.watch)
+        service.watch([weak = std::weak_ptr<Transcript>(transcript)](Line line) {
+            if (const auto t = weak.lock()) t->Write(std::move(line));
+        });
+}
+
+std::string Host::SteerService(const nlohmann::json& behaviour) {
+    if (!service.steer) return "no service stand-in is attached to the host";
+    return service.steer(behaviour);
 }
 
 template <typename F>
@@ -201,11 +220,25 @@ std::optional<API_AddonType> Host::Describe() {
     return type;
 }
 
+template <typename F>
+auto Host::WithStartFailures(F call) -> decltype(call()) {
+    HostState& state = services.GetState();
+    const std::set<std::string> failing = state.failing;
+    state.failing.insert(options.startFailures.begin(), options.startFailures.end());
+    GS::Thread::SetStartRefusedForTesting(state.failing.contains(ThreadStartOperation));
+    auto result = call();
+    state.failing = failing;
+    GS::Thread::SetStartRefusedForTesting(failing.contains(ThreadStartOperation));
+    return result;
+}
+
 std::optional<GSErrCode> Host::RegisterInterface() {
     if (!module) return std::nullopt;
     services.SetRegisteringInterface(true);
-    const auto result =
-        CallEntry("registerInterface", [&] { return module->RegisterInterface(services.GetRegistrationValue()); });
+    const auto result = WithStartFailures([&] {
+        return CallEntry("registerInterface",
+                         [&] { return module->RegisterInterface(services.GetRegistrationValue()); });
+    });
     services.SetRegisteringInterface(false);
     if (result) transcript->Write(Line{{"registerInterface", ResultCode(*result)}});
     return result;
@@ -215,7 +248,8 @@ std::optional<GSErrCode> Host::Initialize() {
     if (!module) return std::nullopt;
     initialized = true; // the add-on has the token from here on, whatever it answers
     services.SetTokenPhase(HostServices::TokenPhase::Issued);
-    const auto result = CallEntry("initialize", [&] { return module->Initialize(services.GetHostToken()); });
+    const auto result = WithStartFailures(
+        [&] { return CallEntry("initialize", [&] { return module->Initialize(services.GetHostToken()); }); });
     if (result) transcript->Write(Line{{"initialize", ResultCode(*result)}});
     return result;
 }

@@ -9,6 +9,7 @@
 #include "Transcript.hpp"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -16,6 +17,16 @@
 #include <string>
 
 namespace HostSim {
+
+// A service stand-in the host is given (hostsim --service starts one, a test brings its own): "service" lines steer
+// it, and each request it answers becomes a transcript line. Both are called on the host's main thread.
+struct ServiceHooks {
+    // Applies the value of a "service" line; an empty text when done, else why not.
+    std::function<std::string(const nlohmann::json& behaviour)> steer;
+    // Takes the function that writes a request's line (the service calls it on its own threads), or an empty one
+    // when the host lets go; returns only once a call of the earlier function has ended.
+    std::function<void(std::function<void(Line line)> write)> watch;
+};
 
 struct HostOptions {
     std::filesystem::path module;
@@ -29,6 +40,11 @@ struct HostOptions {
     UInt32 threadTimeoutMs = 10000;
     // Slots left empty in the table, as a host that does not offer those operations.
     std::set<API_HostSlot> withheldSlots;
+    // Operations that fail while the add-on registers its interface and initialises, and only then; named as
+    // {"host": {"fail": [...]}} names them (an unknown name gets an error line when the host is made).
+    std::set<std::string> startFailures;
+    // The service stand-in, when there is one (AttachService).
+    ServiceHooks service;
 };
 
 // The simulated host: one add-on module, loaded, driven and unloaded in the host's order. The object's thread is
@@ -81,10 +97,20 @@ public:
     // Replaces special folder 5 (created when missing). False with an error line when it cannot be made.
     bool SetUserDataFolder(const std::filesystem::path& folder);
 
+    // Gives the host its service stand-in in place of any earlier one (empty hooks: none); the requests it answers
+    // from now on become transcript lines until the host lets go of it, at the latest when destroyed.
+    void AttachService(ServiceHooks hooks);
+    // Applies the value of a "service" line; an empty text when done, else why not (no service, or the service's
+    // reason).
+    std::string SteerService(const nlohmann::json& behaviour);
+
 private:
     void PrepareHome();
     void LoadProject();
     void RemoveHooks();
+    // Runs one of the add-on's start-up entry points with the start failures added to the failing operations.
+    template <typename F>
+    auto WithStartFailures(F call) -> decltype(call());
     // Runs an entry point; an exception leaving it becomes an error line and no result.
     template <typename F>
     auto CallEntry(const char* entry, F call) -> std::optional<decltype(call())>;
@@ -102,6 +128,7 @@ private:
     bool initialized = false;
     std::filesystem::path home;
     bool ownsHome = false;
+    ServiceHooks service;
 };
 
 } // namespace HostSim

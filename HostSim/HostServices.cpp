@@ -63,8 +63,35 @@ static_assert(EverySlotHasItsName(), "each slot of API_HostSlot needs its name h
 constexpr std::array<const char*, 6> IfcQueryNames{"GetObjectAccessor",     "FindElementsByGlobalId", "GetAPIElementID",
                                                    "CreateElementObjectID", "GetExternalGlobalId",    "GetGlobalId"};
 
-// The marquee the host reports while the scenario has one: a closed square, its first point repeated at the end.
-constexpr std::array<API_Coord, 5> MarqueePolygon{{{0.0, 0.0}, {10.0, 0.0}, {10.0, 10.0}, {0.0, 10.0}, {0.0, 0.0}}};
+// The marquee as the host reports it: its rectangle as a closed polygon, the first point repeated at the end.
+std::array<API_Coord, 5> MarqueePolygon(const MarqueeArea& area) {
+    return {{{area.xMin, area.yMin},
+             {area.xMax, area.yMin},
+             {area.xMax, area.yMax},
+             {area.xMin, area.yMax},
+             {area.xMin, area.yMin}}};
+}
+
+enum class MarqueeCover { None, Partly, Wholly };
+
+// How much of an element's plan the marquee covers, edges included. An element without bounds cannot be placed, so
+// it counts as covered.
+MarqueeCover Cover(const MarqueeArea& area, const std::optional<API_Box3D>& bounds) {
+    if (!bounds) return MarqueeCover::Wholly;
+    if (bounds->xMax < area.xMin || bounds->xMin > area.xMax || bounds->yMax < area.yMin || bounds->yMin > area.yMax)
+        return MarqueeCover::None;
+    const bool inside = bounds->xMin >= area.xMin && bounds->xMax <= area.xMax && bounds->yMin >= area.yMin &&
+                        bounds->yMax <= area.yMax;
+    return inside ? MarqueeCover::Wholly : MarqueeCover::Partly;
+}
+
+// The transcript's names of the project events in a subscription's mask.
+Line ProjectEventNames(GSFlags mask) {
+    Line names = Line::array();
+    for (const ProjectEventKind& kind : ProjectEventKinds)
+        if ((mask & static_cast<GSFlags>(kind.id)) != 0) names.push_back(kind.name);
+    return names;
+}
 
 using GuidSet = std::unordered_set<API_Guid, ApiGuidHash>;
 
@@ -247,6 +274,8 @@ struct HostServices::Operations {
         const bool unsubscribe = handler == nullptr || eventMask == 0;
         host->state.projectEventHandler = unsubscribe ? nullptr : handler;
         host->state.projectEventMask = unsubscribe ? 0 : eventMask;
+        host->transcript->Write(Line{{"projectEvents", ProjectEventNames(host->state.projectEventMask)},
+                                     {"mask", host->state.projectEventMask}});
         return NoError;
     }
 
@@ -363,7 +392,7 @@ struct HostServices::Operations {
     }
 
     static GSErrCode GetSelection(void* token, API_SelectionInfo* info, GS::Array<API_Neig>* selection,
-                                  bool /*onlyEditable*/, bool /*ignorePartial*/, Int32 /*relativeToLayer*/) {
+                                  bool onlyEditable, bool ignorePartial, Int32 /*relativeToLayer*/) {
         GSErrCode refusal = NoError;
         HostServices* host = Enter(token, API_HostSlot::GetSelection, &refusal);
         if (host == nullptr) return refusal;
@@ -371,22 +400,39 @@ struct HostServices::Operations {
             host->transcript->Error("getSelection: no selection information record");
             return APIERR_GENERAL;
         }
-        // Every simulated element can be edited and lies wholly inside the marquee, so the options change nothing.
         const HostState& state = host->state;
+        // A marquee holds back the selected elements it does not reach (and, asked to, those it reaches only in
+        // part); onlyEditable leaves the locked ones out of the list but not out of the count.
+        std::vector<API_Guid> listed;
+        Int32 reported = 0;
+        Int32 editable = 0;
+        for (const API_Guid& guid : state.selection) {
+            const ProjectElement* element = state.project.FindElement(guid);
+            if (element == nullptr) continue;
+            if (state.marquee) {
+                const MarqueeCover cover = Cover(state.marqueeArea, element->bounds);
+                if (cover == MarqueeCover::None || (ignorePartial && cover == MarqueeCover::Partly)) continue;
+            }
+            ++reported;
+            if (!element->locked) ++editable;
+            if (!onlyEditable || !element->locked) listed.push_back(guid);
+        }
         API_SelectionInfo filled;
         filled.typeID = state.marquee ? 2 : (state.selection.empty() ? 0 : 1);
-        filled.sel_nElem = static_cast<Int32>(state.selection.size());
+        filled.sel_nElem = reported;
+        filled.sel_nElemEdit = editable;
         if (state.marquee) {
-            GSHandle coords = host->GiveHandle(sizeof MarqueePolygon);
+            const std::array<API_Coord, 5> polygon = MarqueePolygon(state.marqueeArea);
+            GSHandle coords = host->GiveHandle(sizeof polygon);
             if (coords == nullptr) return ErrMemoryFull;
-            std::memcpy(*coords, MarqueePolygon.data(), sizeof MarqueePolygon);
+            std::memcpy(*coords, polygon.data(), sizeof polygon);
             filled.marquee.coords = coords;
-            filled.marquee.nCoords = static_cast<Int32>(MarqueePolygon.size());
+            filled.marquee.nCoords = static_cast<Int32>(polygon.size());
         }
         if (selection != nullptr) {
             selection->Clear();
-            selection->SetCapacity(static_cast<USize>(state.selection.size()));
-            for (const API_Guid& guid : state.selection) {
+            selection->SetCapacity(static_cast<USize>(listed.size()));
+            for (const API_Guid& guid : listed) {
                 API_Neig neig;
                 neig.guid = guid;
                 selection->Push(neig);

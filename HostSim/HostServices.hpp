@@ -12,6 +12,7 @@
 #include "Location.hpp"
 #include "RS.hpp"
 
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
@@ -34,6 +35,28 @@ inline constexpr const char* ThreadStartOperation = "threadStart";
 bool IsFailableOperation(const std::string& name);
 
 class IfcHostModel;
+
+// The project events the host delivers: the kind of a scenario's event line and the event's short name in the
+// transcript.
+struct ProjectEventKind {
+    API_NotifyEventID id;
+    const char* line; // "projectOpened"
+    const char* name; // "open"
+};
+inline constexpr std::array<ProjectEventKind, 4> ProjectEventKinds{{
+    {APINotify_New, "projectCreated", "new"},
+    {APINotify_Open, "projectOpened", "open"},
+    {APINotify_Save, "projectSaved", "save"},
+    {APINotify_Close, "projectClosed", "close"},
+}};
+
+// The marquee's rectangle in plan.
+struct MarqueeArea {
+    double xMin = 0.0;
+    double yMin = 0.0;
+    double xMax = 10.0;
+    double yMax = 10.0;
+};
 
 struct MenuItemState {
     std::string text;
@@ -74,6 +97,7 @@ struct HostState {
 
     std::vector<API_Guid> selection; // in the order the elements were selected
     bool marquee = false;            // the selection query also reports a marquee polygon
+    MarqueeArea marqueeArea;         // where the marquee lies while there is one
     bool cutPlanesOn = false;
     std::vector<API_3DCutShapeType> cutShapes;
     API_WindowTypeID activeWindow = APIWind_FloorPlanID;

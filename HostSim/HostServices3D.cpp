@@ -10,6 +10,14 @@ namespace {
 
 using GuidSet = std::unordered_set<API_Guid, ApiGuidHash>;
 
+// What the 3D window draws besides its view: the cutting planes while they are on and, when asked, the selection.
+PictureScene CurrentScene(const HostState& state, bool highlightSelection) {
+    PictureScene scene;
+    if (state.cutPlanesOn) scene.cuts = state.cutShapes;
+    if (highlightSelection) scene.highlighted.insert(state.selection.begin(), state.selection.end());
+    return scene;
+}
+
 } // namespace
 
 void HostServices::Register3DCommands() {
@@ -91,6 +99,9 @@ void HostServices::Register3DCommands() {
             transcript->Error("ZOOM: only the fit to the whole view (all arguments null) is simulated");
             return APIERR_BADPARS;
         }
+        // The fit is of what the window shows now; what is shown or cut later does not refit it, as on screen.
+        if (const std::optional<PictureFit> fit = FitView(state.project, state.view3D, CurrentScene(state, false)))
+            state.view3D.fit = *fit;
         transcript->Write(Line{{"zoom3D", "fit"}});
         return NoError;
     });
@@ -109,12 +120,14 @@ void HostServices::Register3DCommands() {
 void HostServices::SetProjection(const API_3DProjectionInfo& projection) {
     if (SameProjection(projection, state.view3D.projection)) return;
     state.view3D.projection = projection;
+    state.view3D.fit.reset();
     transcript->Write(Line{{"projection", ProjectionLine(projection)}});
 }
 
 void HostServices::SetWindow3D(const API_3DWindowInfo& window) {
     if (SameWindow(window, state.view3D.window)) return;
     state.view3D.window = window;
+    state.view3D.fit.reset();
     transcript->Write(Line{{"window3D", WindowLine(window)}});
 }
 
@@ -166,7 +179,8 @@ GSErrCode HostServices::SavePicture(const IO::Location& target, const API_SavePa
     // Only the 3D window is drawn here; a picture of another window is an operation this host does not offer.
     if (state.activeWindow != APIWind_3DModelID) return APIERR_NOTSUPPORTED;
     const std::filesystem::path file = target.ToFileSystemPath();
-    if (!WriteViewPicture(file, state.project, state.view3D)) return APIERR_GENERAL;
+    if (!WriteViewPicture(file, state.project, state.view3D, CurrentScene(state, picture->keepSelectionHighlight != 0)))
+        return APIERR_GENERAL;
     state.savedFiles.push_back(file.string());
     const PictureSize size = GetPictureSize(state.view3D.window);
     transcript->Write(Line{

@@ -4,26 +4,32 @@
 #include "ScenarioRunner.hpp"
 #include "SelfCheck.hpp"
 #include "Server.hpp"
+#include "Steering.hpp"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace {
 
 constexpr const char* Usage =
     "usage: hostsim [--module <path>] [--project <file>] [--home <dir>] [--scenario <file>|-]\n"
-    "               [--thread-timeout <ms>] [--service]\n"
+    "               [--thread-timeout <ms>] [--service] [--fail-at-start <op>[,<op>...]]\n"
+    "               [--withhold <slot>[,<slot>...]]\n"
     "       hostsim --self-check\n"
     "The module defaults to Quillmar.apx beside hostsim; the scenario to standard input.\n"
-    "--service starts the service stand-in on the add-on's service address for the run.\n";
+    "--service starts the service stand-in on the add-on's service address for the run.\n"
+    "--fail-at-start makes host operations fail while the add-on starts; --withhold leaves table slots empty.\n";
 
 std::filesystem::path DefaultModule() {
     std::error_code error;
@@ -43,6 +49,18 @@ bool ParseServiceAddress(const std::string& url, std::string* host, int* port) {
     *host = authority.substr(0, colon);
     const std::string portText = authority.substr(colon + 1);
     return std::from_chars(portText.data(), portText.data() + portText.size(), *port).ec == std::errc();
+}
+
+// The names of a comma-separated list; empty names are dropped.
+std::vector<std::string> SplitNames(const std::string& list) {
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', start), list.size());
+        if (comma > start) names.push_back(list.substr(start, comma - start));
+        start = comma + 1;
+    }
+    return names;
 }
 
 } // namespace
@@ -72,6 +90,23 @@ int main(int argc, char** argv) {
             options.home = argv[++i];
         } else if (hasValue && arg == "--scenario") {
             scenario = argv[++i];
+        } else if (hasValue && arg == "--fail-at-start") {
+            for (const std::string& name : SplitNames(argv[++i])) {
+                if (!HostSim::IsFailableOperation(name)) {
+                    std::cerr << "hostsim: --fail-at-start: " << name << " is no host operation\n" << Usage;
+                    return 2;
+                }
+                options.startFailures.insert(name);
+            }
+        } else if (hasValue && arg == "--withhold") {
+            for (const std::string& name : SplitNames(argv[++i])) {
+                const auto slot = HostSim::FindSlot(name);
+                if (!slot) {
+                    std::cerr << "hostsim: --withhold: " << name << " is no slot of the function table\n" << Usage;
+                    return 2;
+                }
+                options.withheldSlots.insert(*slot);
+            }
         } else if (hasValue && arg == "--thread-timeout") {
             const char* text = argv[++i];
             const char* end = text + std::strlen(text);
@@ -101,10 +136,12 @@ int main(int argc, char** argv) {
     }
 
     options.output = &std::cout;
+    // Made before the host, so that the host lets go of the service before the service goes.
+    std::unique_ptr<ServiceStandIn::Server> service;
+    std::unique_ptr<ServiceStandIn::Steering> steering;
     HostSim::Host host(options);
 
     // The service stand-in, in this process, on the address the add-on was built to talk to.
-    std::unique_ptr<ServiceStandIn::Server> service;
     if (startService) {
         std::string address;
         int port = 0;
@@ -114,15 +151,15 @@ int main(int argc, char** argv) {
         }
         service = std::make_unique<ServiceStandIn::Server>(host.GetHome() / "Service");
         service->ServeFolder("/app", QUILLMAR_WEBAPP_DIR);
-        HostSim::Transcript& transcript = host.GetTranscript();
-        service->SetLogSink([&transcript](const std::string& line) {
-            transcript.Write(HostSim::Line{{"service", line}});
-        });
         if (!service->Start(address, port)) {
             std::cerr << "hostsim: the service stand-in cannot listen on " << address << ":" << port << "\n";
             return 2;
         }
-        transcript.Write(HostSim::Line{{"service", "listening"}, {"url", service->BaseUrl()}});
+        host.GetTranscript().Write(HostSim::Line{{"service", "listening"}, {"url", service->BaseUrl()}});
+        steering = std::make_unique<ServiceStandIn::Steering>(*service);
+        ServiceStandIn::Steering* const steered = steering.get();
+        host.AttachService({[steered](const nlohmann::json& behaviour) { return steered->Apply(behaviour); },
+                            [steered](std::function<void(HostSim::Line)> write) { steered->Watch(std::move(write)); }});
     }
 
     if (!host.Start()) return 1;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <fstream>
 #include <stdexcept>
+#include <unordered_set>
 
 namespace HostSim {
 
@@ -62,11 +63,39 @@ std::string ParseGlobalId(const nlohmann::json& value, const std::string& where)
     return globalId;
 }
 
+bool IsPropertyScalar(const nlohmann::json& value) {
+    return value.is_string() || value.is_boolean() || value.is_number();
+}
+
+std::vector<std::pair<API_Guid, nlohmann::json>> ParsePropertyValues(const nlohmann::json& values,
+                                                                     const std::string& where) {
+    if (!values.is_object()) Fail(where + ": \"propertyValues\" is not an object");
+    std::vector<std::pair<API_Guid, nlohmann::json>> result;
+    for (const auto& [key, value] : values.items()) {
+        GS::Guid guid;
+        if (!GS::Guid::TryParse(ToUniString(key), guid) || guid.IsNull())
+            Fail(where + ": property value key \"" + key + "\" is not a GUID");
+        const API_Guid definition = GSGuid2APIGuid(guid);
+        // Two spellings of one GUID would leave it open which value counts.
+        if (std::any_of(result.begin(), result.end(), [&](const auto& known) { return known.first == definition; }))
+            Fail(where + ": property " + key + " has two values");
+        const bool list =
+            value.is_array() && !value.empty() && std::all_of(value.begin(), value.end(), IsPropertyScalar);
+        if (!IsPropertyScalar(value) && !list)
+            Fail(where + ": the value of property " + key +
+                 " is neither a string, number or boolean nor a non-empty array of them");
+        result.emplace_back(definition, value);
+    }
+    return result;
+}
+
 ProjectElement ParseElement(const nlohmann::json& element, std::size_t index) {
     const std::string where = "element " + std::to_string(index + 1);
     if (!element.is_object()) Fail(where + " is not an object");
     CheckKeys(element,
-              {"guid", "elementId", "globalId", "externalGlobalId", "typeID", "shownIn3D", "ifcType", "bounds"}, where);
+              {"guid", "elementId", "globalId", "externalGlobalId", "typeID", "shownIn3D", "locked", "ifcType",
+               "bounds", "propertyValues"},
+              where);
     ProjectElement result;
     result.guidText = StringMember(element, "guid", where);
     GS::Guid guid;
@@ -91,10 +120,16 @@ ProjectElement ParseElement(const nlohmann::json& element, std::size_t index) {
         if (!shown->is_boolean()) Fail(where + ": \"shownIn3D\" is not a boolean");
         result.shownIn3D = shown->get<bool>();
     }
+    if (const auto locked = element.find("locked"); locked != element.end()) {
+        if (!locked->is_boolean()) Fail(where + ": \"locked\" is not a boolean");
+        result.locked = locked->get<bool>();
+    }
     if (const auto ifcType = element.find("ifcType"); ifcType != element.end())
         result.ifcType = StringValue(*ifcType, "ifcType", where);
     if (const auto bounds = element.find("bounds"); bounds != element.end())
         result.bounds = ParseBounds(*bounds, where);
+    if (const auto values = element.find("propertyValues"); values != element.end())
+        result.propertyValues = ParsePropertyValues(*values, where);
     return result;
 }
 
@@ -148,6 +183,12 @@ const nlohmann::json* ArrayMember(const nlohmann::json& description, const char*
 }
 
 } // namespace
+
+const nlohmann::json* ProjectElement::FindPropertyValue(const API_Guid& definition) const {
+    const auto it = std::find_if(propertyValues.begin(), propertyValues.end(),
+                                 [&definition](const auto& value) { return value.first == definition; });
+    return it != propertyValues.end() ? &it->second : nullptr;
+}
 
 std::size_t ApiGuidHash::operator()(const API_Guid& guid) const noexcept {
     return GS::GenerateHashValue(APIGuid2GSGuid(guid));
@@ -244,6 +285,18 @@ ProjectDescription ParseProjectDescription(const nlohmann::json& description) {
     if (const nlohmann::json* groups = ArrayMember(description, "propertyGroups")) {
         for (std::size_t i = 0; i < groups->size(); ++i)
             result.propertyGroups.push_back(ParsePropertyGroup((*groups)[i], i));
+    }
+    // Values belong to definitions the project has.
+    std::unordered_set<API_Guid, ApiGuidHash> definitions;
+    for (const ProjectPropertyGroup& group : result.propertyGroups)
+        for (const ProjectPropertyDefinition& definition : group.definitions)
+            definitions.insert(definition.guid);
+    for (std::size_t i = 0; i < result.elements.size(); ++i) {
+        for (const auto& [definition, value] : result.elements[i].propertyValues) {
+            if (!definitions.contains(definition))
+                Fail("element " + std::to_string(i + 1) + ": property " +
+                     ToUtf8(APIGuid2GSGuid(definition).ToUniString()) + " is no property definition of the project");
+        }
     }
     if (const nlohmann::json* translators = ArrayMember(description, "ifcTranslators")) {
         result.ifcTranslators.clear();

@@ -25,8 +25,15 @@ struct ProjectElement {
     std::optional<std::string> externalGlobalId; // kept from the IFC file the element was imported from
     API_ElemTypeID typeID = 1;
     bool shownIn3D = true;
+    bool locked = false; // a locked element cannot be changed: queries for editable elements leave it out
     std::string ifcType; // the IFC entity the IFC export writes ("IfcWall"); empty: a building element proxy
     std::optional<API_Box3D> bounds; // none: the host cannot give the element's 3D bounds
+    // The element's values of the project's property definitions, by definition GUID: each a string, number or
+    // boolean, or a non-empty array of them. A vector, not a map, so that a large model without values stays small.
+    std::vector<std::pair<API_Guid, nlohmann::json>> propertyValues;
+
+    // The value of a property definition; nullptr when the element has none.
+    const nlohmann::json* FindPropertyValue(const API_Guid& definition) const;
 };
 
 // An object of the model's IFC view that stands for no element (a space, a storey, an opening...).
@@ -92,10 +99,11 @@ private:
 };
 
 // Reads a description (keys in README.md): {"name": "..." | null, "elements": [{"guid", "elementId"?, "globalId"?,
-// "externalGlobalId"?, "typeID"?, "shownIn3D"?, "ifcType"?, "bounds"?: {"xMin", "yMin", "zMin", "xMax", "yMax",
-// "zMax"}}], "objects": [{"globalId", "type"?}], "propertyGroups"?: [{"guid", "name", "type"?, "definitions"?:
-// [{"guid", "name"}]}], "ifcTranslators"?: ["name", ...]}. A missing GlobalId is computed from the GUID. Throws
-// std::runtime_error naming what is wrong (also for unknown keys).
+// "externalGlobalId"?, "typeID"?, "shownIn3D"?, "locked"?, "ifcType"?, "bounds"?: {"xMin", "yMin", "zMin", "xMax",
+// "yMax", "zMax"}, "propertyValues"?: {"{definition GUID}": value}}], "objects": [{"globalId", "type"?}],
+// "propertyGroups"?: [{"guid", "name", "type"?, "definitions"?: [{"guid", "name"}]}], "ifcTranslators"?: ["name",
+// ...]}. A missing GlobalId is computed from the GUID. Throws std::runtime_error naming what is wrong (also for unknown
+// keys and for values of no definition).
 ProjectDescription ParseProjectDescription(const nlohmann::json& description);
 ProjectDescription LoadProjectDescription(const std::filesystem::path& file);
 

@@ -15,6 +15,8 @@
 #include <array>
 #include <chrono>
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 namespace HostSim {
@@ -27,12 +29,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-constexpr std::array<const char*, 9> LineKinds{"menu", "palette", "call", "event", "wait",
-                                               "host", "answer",  "ui",   "quit"};
+constexpr std::array<const char*, 10> LineKinds{"menu", "palette", "call", "event", "wait",
+                                                "host", "answer",  "ui",   "quit",  "service"};
 
 // Keys that may stand beside a line's kind.
 bool IsCompanion(const std::string& kind, const std::string& key) {
     if (kind == "menu") return key == "item";
+    if (kind == "event") return key == "project";
     if (kind == "call") return key == "arg" || key == "object";
     if (kind == "wait") return key == "timeout";
     if (kind == "ui") return key == "dx" || key == "dy";
@@ -66,6 +69,10 @@ std::string Trim(const std::string& text) {
     const auto last = text.find_last_not_of(" \t\r\n");
     return text.substr(first, last - first + 1);
 }
+
+// What the answer of palette message 7 holds until the palette writes a bool there.
+constexpr unsigned char UnansweredByte = 0xA5;
+static_assert(sizeof(bool) == 1 && UnansweredByte > 1, "a bool is one byte holding 0 or 1");
 
 // Enough for any benchmark; a typo of a few more digits should not take the machine's memory.
 constexpr std::uint64_t MaxSyntheticElements = 10'000'000;
@@ -131,6 +138,41 @@ void ReplaceElements(HostState& state, ProjectDescription model) {
     state.project = std::move(model);
     state.selection.clear();
     state.zoomTarget.clear();
+}
+
+// Replaces the whole project, name included, with the description in `file`; what went with the old model (the
+// selection, the zoom target) goes. An unreadable file spoils the line and changes nothing.
+void OpenProject(HostState& state, const std::filesystem::path& file) {
+    try {
+        state.project = LoadProjectDescription(file);
+    } catch (const std::exception& e) {
+        throw LineError(std::string("event: the project cannot be opened: ") + e.what());
+    }
+    state.selection.clear();
+    state.zoomTarget.clear();
+}
+
+// {"xMin", "yMin", "xMax", "yMax"}: a rectangle in plan, its minimum below its maximum.
+MarqueeArea ParseMarqueeArea(const Line& value) {
+    MarqueeArea area;
+    std::array<double*, 4> fields{&area.xMin, &area.yMin, &area.xMax, &area.yMax};
+    constexpr std::array<const char*, 4> names{"xMin", "yMin", "xMax", "yMax"};
+    if (value.size() != names.size())
+        throw LineError("host: \"marquee\" must be true, false or {\"xMin\", \"yMin\", \"xMax\", \"yMax\"}");
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto it = value.find(names[i]);
+        if (it == value.end() || !it->is_number() || !std::isfinite(it->get<double>()))
+            throw LineError(std::string("host: \"marquee\": \"") + names[i] + "\" must be a number");
+        *fields[i] = it->get<double>();
+    }
+    if (area.xMin >= area.xMax || area.yMin >= area.yMax)
+        throw LineError("host: \"marquee\": each minimum must lie below its maximum");
+    return area;
+}
+
+// {"service": behaviour}: the next behaviour of the service stand-in the host was given.
+void SteerService(Host& host, const Line& behaviour) {
+    if (const std::string error = host.SteerService(behaviour); !error.empty()) throw LineError("service: " + error);
 }
 
 bool WaitReadable(int fd, int timeoutMs) {
@@ -213,6 +255,8 @@ bool ScenarioRunner::RunLine(const std::string& text) {
             UserInterface(line);
         else if (kind == "quit")
             Quit(line);
+        else if (kind == "service")
+            SteerService(host, line["service"]);
     } catch (const LineError& e) {
         transcript.Error(e.what());
     } catch (const GS::Exception& e) {
@@ -230,14 +274,23 @@ bool ScenarioRunner::RunLine(const std::string& text) {
 void ScenarioRunner::Menu(const Line& line) {
     const Int32 menuResID = GetInt32(line["menu"], "menu: the menu resource id");
     const Int32 item = GetInt32(line, "item", 1, "menu");
-    const auto& handlers = host.GetState().menuHandlers;
-    const auto it = handlers.find(menuResID);
-    if (it == handlers.end()) return; // the host has nothing to call for a menu it does not know
-    API_MenuParams params;
-    params.menuItemRef.menuResID = menuResID;
-    params.menuItemRef.itemIndex = item;
-    const GSErrCode result = it->second(&params);
-    if (result != NoError) host.GetTranscript().Write(Line{{"handler", "menu"}, {"result", ResultCode(result)}});
+    // A menu of its own reaches its handler; any other id reaches every installed handler, as a host that shares
+    // one handler among its menus would call it, and each must leave commands that are not its own alone.
+    const auto& installed = host.GetState().menuHandlers;
+    std::vector<APIMenuCommandProc*> handlers;
+    if (const auto it = installed.find(menuResID); it != installed.end()) {
+        handlers.push_back(it->second);
+    } else {
+        for (const auto& [id, handler] : installed)
+            if (std::find(handlers.begin(), handlers.end(), handler) == handlers.end()) handlers.push_back(handler);
+    }
+    for (APIMenuCommandProc* handler : handlers) {
+        API_MenuParams params;
+        params.menuItemRef.menuResID = menuResID;
+        params.menuItemRef.itemIndex = item;
+        const GSErrCode result = handler(&params);
+        if (result != NoError) host.GetTranscript().Write(Line{{"handler", "menu"}, {"result", ResultCode(result)}});
+    }
 }
 
 void ScenarioRunner::PaletteMessage(const Line& line) {
@@ -246,13 +299,16 @@ void ScenarioRunner::PaletteMessage(const Line& line) {
     if (palettes.empty()) throw LineError("palette: no palette is registered");
     const API_PaletteRegistration registration = palettes.back();
 
-    bool visible = false;
+    // The answer starts as a byte no bool holds, so that a palette that does not answer is seen.
+    alignas(bool) unsigned char answer[sizeof(bool)];
+    std::memset(answer, UnansweredByte, sizeof answer);
     const std::intptr_t param =
-        message == APIPalMsg_IsPaletteVisible ? reinterpret_cast<std::intptr_t>(&visible) : std::intptr_t{0};
+        message == APIPalMsg_IsPaletteVisible ? reinterpret_cast<std::intptr_t>(answer) : std::intptr_t{0};
     const GSErrCode result =
         registration.callback(registration.referenceID, static_cast<API_PaletteMessageID>(message), param);
     Line report{{"paletteMessage", message}};
-    if (message == APIPalMsg_IsPaletteVisible) report["visible"] = visible;
+    if (message == APIPalMsg_IsPaletteVisible)
+        report["visible"] = answer[0] == UnansweredByte ? Line("unanswered") : Line(answer[0] != 0);
     if (result != NoError) report["result"] = ResultCode(result);
     host.GetTranscript().Write(std::move(report));
 }
@@ -260,25 +316,36 @@ void ScenarioRunner::PaletteMessage(const Line& line) {
 void ScenarioRunner::Call(const Line& line) {
     const std::string function = GetString(line["call"], "call: the function name");
     const std::string object = line.contains("object") ? GetString(line["object"], "call: \"object\"") : "";
+    const auto arg = line.find("arg");
+    if (arg != line.end() && NestingDepth(*arg) > MaxScriptValueDepth)
+        throw LineError("call: \"arg\" nests deeper than " + std::to_string(MaxScriptValueDepth) + " levels");
+    if (host.GetPages().GetPages().empty())
+        throw LineError("call: no page is open, so no function " + Quoted(function) + " can be called");
     HostPage* page = host.GetPages().FindFunction(function, object);
     if (page == nullptr) throw LineError("call: no function " + Quoted(function) + " is registered in the page");
-    const auto arg = line.find("arg");
     page->Call(function, arg != line.end() ? &*arg : nullptr, object);
 }
 
 void ScenarioRunner::Event(const Line& line) {
     const std::string event = GetString(line["event"], "event: the event name");
-    const HostState& state = host.GetState();
+    HostState& state = host.GetState();
+    const auto project = line.find("project");
+    if (project != line.end() && event != "projectOpened")
+        throw LineError("event: only \"projectOpened\" takes a \"project\"");
     GSErrCode result = NoError;
     if (event == "selectionChanged") {
         if (state.selectionHandler == nullptr) return;
         const API_Neig selected;
         result = state.selectionHandler(&selected);
-    } else if (event == "projectOpened") {
-        if (state.projectEventHandler == nullptr || (state.projectEventMask & APINotify_Open) == 0) return;
-        result = state.projectEventHandler(APINotify_Open, 0);
     } else {
-        throw LineError("event: unknown event " + Quoted(event));
+        const auto kind = std::find_if(ProjectEventKinds.begin(), ProjectEventKinds.end(),
+                                       [&event](const ProjectEventKind& k) { return event == k.line; });
+        if (kind == ProjectEventKinds.end()) throw LineError("event: unknown event " + Quoted(event));
+        // The host opens the project whether or not the add-on listens.
+        if (project != line.end()) OpenProject(state, host.ExpandPath(GetString(*project, "event: \"project\"")));
+        const GSFlags bit = static_cast<GSFlags>(kind->id);
+        if (state.projectEventHandler == nullptr || (state.projectEventMask & bit) == 0) return;
+        result = state.projectEventHandler(kind->id, 0);
     }
     if (result != NoError) host.GetTranscript().Write(Line{{"handler", event}, {"result", ResultCode(result)}});
 }
@@ -334,8 +401,16 @@ void ScenarioRunner::HostChange(const Line& line) {
         } else if (key == "select") {
             host.GetServices().SelectFromHost(ParseSelection(state.project, value));
         } else if (key == "marquee") {
-            if (!value.is_boolean()) throw LineError("host: \"marquee\" must be true or false");
-            state.marquee = value.get<bool>();
+            if (value.is_object()) {
+                state.marqueeArea = ParseMarqueeArea(value);
+                state.marquee = true;
+            } else if (value.is_boolean()) {
+                // true draws the standard square, however the last marquee lay
+                state.marqueeArea = MarqueeArea{};
+                state.marquee = value.get<bool>();
+            } else {
+                throw LineError("host: \"marquee\" must be true, false or {\"xMin\", \"yMin\", \"xMax\", \"yMax\"}");
+            }
         } else if (key == "cuttingPlanes") {
             SetCuttingPlanes(host.GetServices(), value);
         } else if (key == "window") {

@@ -1,6 +1,10 @@
 #include "ScriptValues.hpp"
 
+#include <algorithm>
 #include <limits>
+#include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace HostSim {
 
@@ -12,7 +16,25 @@ std::string ToUtf8(const GS::UniString& text) {
     return text.ToCStr(CC_UTF8).ToString();
 }
 
-GS::Ref<JS::Base> ToScriptValue(const Line& value) {
+std::size_t NestingDepth(const Line& value, std::size_t limit) {
+    // Depth-first with a stack of its own: the values it measures are the ones too deep to recurse on.
+    std::vector<std::pair<const Line*, std::size_t>> pending{{&value, 0}};
+    std::size_t deepest = 0;
+    while (!pending.empty()) {
+        const auto [item, depth] = pending.back();
+        pending.pop_back();
+        if (!item->is_array() && !item->is_object()) continue;
+        deepest = std::max(deepest, depth + 1);
+        if (deepest > limit) return deepest;
+        for (const Line& child : *item)
+            pending.emplace_back(&child, depth + 1);
+    }
+    return deepest;
+}
+
+namespace {
+
+GS::Ref<JS::Base> Convert(const Line& value) {
     using Type = Line::value_t;
     switch (value.type()) {
     case Type::null:
@@ -39,19 +61,27 @@ GS::Ref<JS::Base> ToScriptValue(const Line& value) {
     case Type::array: {
         auto array = GS::NewRef<JS::Array>();
         for (const Line& item : value)
-            array->AddItem(ToScriptValue(item));
+            array->AddItem(Convert(item));
         return array;
     }
     case Type::object: {
         auto object = GS::NewRef<JS::Object>();
         for (const auto& [name, item] : value.items())
-            object->AddItem(ToUniString(name), ToScriptValue(item));
+            object->AddItem(ToUniString(name), Convert(item));
         return object;
     }
     case Type::binary:
         break;
     }
     return {};
+}
+
+} // namespace
+
+GS::Ref<JS::Base> ToScriptValue(const Line& value) {
+    if (NestingDepth(value) > MaxScriptValueDepth)
+        throw std::invalid_argument("the value nests deeper than " + std::to_string(MaxScriptValueDepth) + " levels");
+    return Convert(value);
 }
 
 Line FromScriptValue(const GS::Ref<JS::Base>& value) {

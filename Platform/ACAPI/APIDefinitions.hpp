@@ -143,7 +143,10 @@ constexpr GSFlags MenuFlag_Default = 0;
 
 // Project events; the subscription takes a mask of them, the handler gets the one that happened.
 enum API_NotifyEventID : Int32 {
-    APINotify_Open = 4, // a project was opened
+    APINotify_New = 0x01,   // a new project was made
+    APINotify_Open = 0x04,  // a project was opened
+    APINotify_Save = 0x10,  // the project was saved
+    APINotify_Close = 0x20, // the project is being closed
 };
 
 // Messages of the host's palette management to a registered palette.
@@ -202,9 +205,10 @@ struct API_Region {
 
 // What the selection query reports besides the selected elements.
 struct API_SelectionInfo {
-    Int32 typeID = 0;    // 0: nothing selected, 1: elements, 2: a marquee
-    Int32 sel_nElem = 0; // the number of selected elements
-    API_Region marquee;  // the marquee polygon, when there is one
+    Int32 typeID = 0;        // 0: nothing selected, 1: elements, 2: a marquee
+    Int32 sel_nElem = 0;     // the number of selected elements
+    Int32 sel_nElemEdit = 0; // how many of them can be changed (are not locked)
+    API_Region marquee;      // the marquee polygon, when there is one
 };
 
 // One cutting plane of the 3D window: the points with pa*x + pb*y + pc*z = pd lie on it.

@@ -149,6 +149,75 @@ TEST_F(HostModelTest, MarqueeComesAsAHandleTheCallerOwns) {
     EXPECT_EQ(services.GetLiveGivenHandles(), 0u);
 }
 
+TEST_F(HostModelTest, OnlyEditableLeavesLockedElementsOutOfTheListButNotOutOfTheCount) {
+    const auto chosen = Neigs({D, A}); // D is locked
+    table.selectElements(token, &chosen, true);
+    API_SelectionInfo info;
+    GS::Array<API_Neig> list;
+    ASSERT_EQ(table.getSelection(token, &info, &list, false, false, 0), NoError);
+    ASSERT_EQ(list.GetSize(), 2u);
+    EXPECT_EQ(list[0].guid, G(D));
+    EXPECT_EQ(info.sel_nElem, 2);
+    EXPECT_EQ(info.sel_nElemEdit, 1);
+
+    ASSERT_EQ(table.getSelection(token, &info, &list, true, false, 0), NoError);
+    ASSERT_EQ(list.GetSize(), 1u);
+    EXPECT_EQ(list[0].guid, G(A));
+    EXPECT_EQ(info.typeID, 1);
+    EXPECT_EQ(info.sel_nElem, 2);
+    EXPECT_EQ(info.sel_nElemEdit, 1);
+
+    // Nothing editable is selected: the list is empty, the selection is not.
+    const auto drop = Neigs({A});
+    table.selectElements(token, &drop, false);
+    ASSERT_EQ(table.getSelection(token, &info, &list, true, false, 0), NoError);
+    EXPECT_TRUE(list.IsEmpty());
+    EXPECT_EQ(info.typeID, 1);
+    EXPECT_EQ(info.sel_nElem, 1);
+    EXPECT_EQ(info.sel_nElemEdit, 0);
+}
+
+TEST_F(HostModelTest, MarqueeListsTheSelectedElementsItReachesAndIgnorePartialOnlyWholeOnes) {
+    // A lies in 0..4 x 0..0.25, B in 0..4 x 0..6; C has no bounds, so no marquee can leave it out.
+    const auto chosen = Neigs({B, A, C});
+    table.selectElements(token, &chosen, true);
+    HostSim::HostState& state = services.GetState();
+    state.marquee = true;
+    const auto listed = [&](bool ignorePartial) {
+        API_SelectionInfo info;
+        GS::Array<API_Neig> list;
+        EXPECT_EQ(table.getSelection(token, &info, &list, false, ignorePartial, 0), NoError);
+        EXPECT_EQ(info.typeID, 2);
+        EXPECT_EQ(info.sel_nElem, static_cast<Int32>(list.GetSize()));
+        BMKillHandle(&info.marquee.coords);
+        std::vector<API_Guid> guids;
+        for (const API_Neig& neig : list)
+            guids.push_back(neig.guid);
+        return guids;
+    };
+    state.marqueeArea = {0.0, 0.0, 4.0, 1.0};
+    EXPECT_EQ(listed(false), (std::vector<API_Guid>{G(B), G(A), G(C)}));
+    EXPECT_EQ(listed(true), (std::vector<API_Guid>{G(A), G(C)}));
+    // A marquee exactly on A's bounds holds it wholly: the edges belong to it.
+    state.marqueeArea = {0.0, 0.0, 4.0, 0.25};
+    EXPECT_EQ(listed(true), (std::vector<API_Guid>{G(A), G(C)}));
+    // Above A's top edge the marquee does not reach it at all.
+    state.marqueeArea = {1.0, 0.5, 10.0, 10.0};
+    EXPECT_EQ(listed(false), (std::vector<API_Guid>{G(B), G(C)}));
+    EXPECT_EQ(listed(true), (std::vector<API_Guid>{G(C)}));
+    state.marqueeArea = {5.0, 0.0, 10.0, 10.0};
+    EXPECT_EQ(listed(false), (std::vector<API_Guid>{G(C)}));
+
+    API_SelectionInfo info;
+    table.getSelection(token, &info, nullptr, false, false, 0);
+    ASSERT_NE(info.marquee.coords, nullptr);
+    const auto* points = reinterpret_cast<const API_Coord*>(*info.marquee.coords);
+    EXPECT_EQ(points[0].x, 5.0);
+    EXPECT_EQ(points[2].x, 10.0);
+    EXPECT_EQ(points[2].y, 10.0);
+    BMKillHandle(&info.marquee.coords);
+}
+
 TEST_F(HostModelTest, HandlesOfOtherCodeDoNotCountAsGiven) {
     GSHandle own = BMAllocateHandle(8, 0, 0);
     EXPECT_EQ(services.GetLiveGivenHandles(), 0u); // nothing given yet

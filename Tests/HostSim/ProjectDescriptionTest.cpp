@@ -100,12 +100,14 @@ TEST(ProjectDescription, OptionalKeysAndTheirDefaults) {
     EXPECT_EQ(a.globalId, AOwn); // computed from the GUID
     EXPECT_FALSE(a.externalGlobalId.has_value());
     EXPECT_TRUE(a.shownIn3D);
+    EXPECT_FALSE(a.locked);
     const auto& b = project.elements[1];
     EXPECT_EQ(b.elementId, "");
     EXPECT_EQ(b.globalId, Shared); // given, so not computed
     EXPECT_EQ(project.elements[2].externalGlobalId, std::optional<std::string>("1ExternalGlobalIdOfC01"));
     EXPECT_EQ(project.elements[2].globalId, "0pCpCpCpD3CuCpCpCpCpCp");
     EXPECT_FALSE(project.elements[3].shownIn3D);
+    EXPECT_TRUE(project.elements[3].locked);
     EXPECT_EQ(project.objects[0].type, "IfcBuildingStorey");
 }
 
@@ -120,6 +122,10 @@ TEST(ProjectDescription, RefusesUnknownKeysAndBadNewValues) {
     json shown = Element(guid, "2O2Fr$t4X7Zf8NOew3FLOH");
     shown["shownIn3D"] = 1;
     EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"elements", {shown}}}).find("shownIn3D"), std::string::npos);
+    json locked = Element(guid, "2O2Fr$t4X7Zf8NOew3FLOH");
+    locked["locked"] = "yes";
+    EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"elements", {locked}}}).find("\"locked\" is not a boolean"),
+              std::string::npos);
     EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"objects", {{{"globalId", "short"}}}}}).find("object 1"),
               std::string::npos);
     EXPECT_NE(ErrorOf(json{{"name", nullptr}, {"objects", {json::object()}}}).find("\"globalId\""), std::string::npos);
@@ -209,6 +215,49 @@ TEST(ProjectDescription, SyntheticModelOfAHundredThousandElements) {
         found += objects.size() == 1 && objects[0] == i + 1;
     }
     EXPECT_EQ(found, 200000u);
+}
+
+// An element with property values, and a project with the definitions they belong to.
+json Valued(const json& values) {
+    json element = Element("{11111111-2222-3333-4444-555555555555}", "2O2Fr$t4X7Zf8NOew3FLOH");
+    element["propertyValues"] = values;
+    return json{{"name", nullptr},
+                {"elements", {element}},
+                {"propertyGroups",
+                 {{{"guid", "{AAAAAAAA-0000-0000-0000-000000000001}"},
+                   {"name", "Mine"},
+                   {"definitions",
+                    {{{"guid", "{BBBBBBBB-0000-0000-0000-000000000001}"}, {"name", "Fire"}},
+                     {{"guid", "{BBBBBBBB-0000-0000-0000-000000000002}"}, {"name", "Load"}}}}}}}};
+}
+
+TEST(ProjectDescription, PropertyValuesOfTheProjectsDefinitions) {
+    const auto project = ParseProjectDescription(Valued(
+        {{"{BBBBBBBB-0000-0000-0000-000000000001}", "EI 90"}, {"{bbbbbbbb-0000-0000-0000-000000000002}", {1, 2.5}}}));
+    const auto& element = project.elements.at(0);
+    ASSERT_EQ(element.propertyValues.size(), 2u);
+    const auto definition = [](const char* text) { return GSGuid2APIGuid(GS::Guid(text)); };
+    ASSERT_NE(element.FindPropertyValue(definition("{BBBBBBBB-0000-0000-0000-000000000001}")), nullptr);
+    EXPECT_EQ(*element.FindPropertyValue(definition("{BBBBBBBB-0000-0000-0000-000000000001}")), "EI 90");
+    EXPECT_EQ(*element.FindPropertyValue(definition("{BBBBBBBB-0000-0000-0000-000000000002}")), json({1, 2.5}));
+    EXPECT_EQ(element.FindPropertyValue(definition("{BBBBBBBB-0000-0000-0000-000000000003}")), nullptr);
+    // Without the key, no values: older descriptions read as before.
+    EXPECT_TRUE(ModelProject().elements[0].propertyValues.empty());
+    EXPECT_TRUE(ParseProjectDescription(Valued(json::object())).elements[0].propertyValues.empty());
+}
+
+TEST(ProjectDescription, RefusesPropertyValuesItCannotPlace) {
+    EXPECT_NE(ErrorOf(Valued({{"{BBBBBBBB-0000-0000-0000-000000000009}", 1}})).find("no property definition"),
+              std::string::npos);
+    EXPECT_NE(ErrorOf(Valued({{"Fire", 1}})).find("\"Fire\" is not a GUID"), std::string::npos);
+    EXPECT_NE(
+        ErrorOf(Valued({{"{BBBBBBBB-0000-0000-0000-000000000001}", 1}, {"{bbbbbbbb-0000-0000-0000-000000000001}", 2}}))
+            .find("has two values"),
+        std::string::npos);
+    for (const json& bad : {json(nullptr), json::object(), json::array(), json({1, {2}}), json({{"a", 1}})})
+        EXPECT_NE(ErrorOf(Valued({{"{BBBBBBBB-0000-0000-0000-000000000001}", bad}})).find("neither"), std::string::npos)
+            << bad.dump();
+    EXPECT_NE(ErrorOf(Valued(json::array())).find("\"propertyValues\" is not an object"), std::string::npos);
 }
 
 TEST(MenuText, SplitsTextControlsAndIcon) {

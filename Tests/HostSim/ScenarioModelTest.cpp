@@ -136,6 +136,41 @@ TEST(ScenarioModel, MarqueeHandlesReleasedOrLeftAreCountedAtQuit) {
     EXPECT_FALSE(ResultsOf(kept, "Selection").at(2).contains("marquee"));
 }
 
+TEST(ScenarioModel, MarqueeRectangleAndTheQuerysOptionsReachTheAddOn) {
+    const Lines lines = RunModel(R"({"host": {"select": ["<D>", "<B>", "<A>"]}}
+{"call": "Selection", "arg": {"onlyEditable": true}}
+{"host": {"marquee": {"xMin": 0, "yMin": 0, "xMax": 4, "yMax": 1}}}
+{"call": "Selection", "arg": {"ignorePartial": true}}
+{"call": "Selection", "arg": {"ignorePartial": false}}
+{"host": {"marquee": true}}
+{"call": "Selection", "arg": {"ignorePartial": true}}
+{"host": {"marquee": {"xMin": 0, "yMin": 0, "xMax": 4}}}
+{"host": {"marquee": {"xMin": 0, "yMin": 0, "xMax": 4, "yMax": 1, "zMax": 1}}}
+{"host": {"marquee": {"xMin": 4, "yMin": 0, "xMax": 4, "yMax": 1}}}
+{"host": {"marquee": {"xMin": "0", "yMin": 0, "xMax": 4, "yMax": 1}}}
+{"host": {"marquee": "yes"}}
+{"call": "Selection", "arg": {"ignorePartial": true}})");
+    const Lines results = ResultsOf(lines, "Selection");
+    ASSERT_EQ(results.size(), 5u) << Dump(lines);
+    EXPECT_EQ(results[0]["guids"], json::array({B, A})) << "D is locked";
+    EXPECT_EQ(results[0]["count"], 3);
+    EXPECT_EQ(results[0]["editable"], 2);
+    // D has no bounds, so the marquee cannot leave it out; B reaches beyond it.
+    EXPECT_EQ(results[1]["guids"], json::array({D, A}));
+    EXPECT_EQ(results[1]["marquee"], json::parse("[[0.0, 0.0], [4.0, 0.0], [4.0, 1.0], [0.0, 1.0], [0.0, 0.0]]"));
+    EXPECT_EQ(results[2]["guids"], json::array({D, B, A}));
+    EXPECT_EQ(results[3]["guids"], json::array({D, B, A})) << "true is the square (0, 0)-(10, 10) again";
+    EXPECT_EQ(results[4], results[3]) << "bad marquees change nothing";
+    const Lines errors = With(lines, "error");
+    ASSERT_EQ(errors.size(), 5u) << Dump(lines);
+    EXPECT_EQ(errors[0]["error"], "host: \"marquee\" must be true, false or {\"xMin\", \"yMin\", \"xMax\", \"yMax\"}");
+    EXPECT_EQ(errors[1]["error"], errors[0]["error"]);
+    EXPECT_EQ(errors[2]["error"], "host: \"marquee\": each minimum must lie below its maximum");
+    EXPECT_EQ(errors[3]["error"], "host: \"marquee\": \"xMin\" must be a number");
+    EXPECT_EQ(errors[4]["error"], errors[0]["error"]);
+    EXPECT_EQ(QuitLine(lines)["liveHandles"], 0);
+}
+
 TEST(ScenarioModel, CuttingPlanesWindowAndZoom) {
     const Lines lines = RunModel(R"({"host": {"cuttingPlanes": {"on": true, "planes": [[1, 0, 0, -2], [0, 0, 1, 0.5]]}}}
 {"call": "CutPlanes"}

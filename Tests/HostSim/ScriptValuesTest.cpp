@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <limits>
+#include <stdexcept>
+#include <string>
 
 namespace {
 
@@ -70,6 +73,28 @@ TEST(ScriptValues, ResultsComeBackAsJsonOfTheirKind) {
 TEST(ScriptValues, RoundTripKeepsStructure) {
     const Line json = Line::parse(R"S([{"z": 1, "a": [true, 2.5, "s", null, []]}, {}])S");
     EXPECT_EQ(FromScriptValue(ToScriptValue(json)).dump(), json.dump());
+}
+
+// "[[...[1]...]]" with `levels` arrays; parsing needs no recursion, so any depth can be written.
+Line Nested(std::size_t levels) {
+    return Line::parse(std::string(levels, '[') + "1" + std::string(levels, ']'));
+}
+
+TEST(ScriptValues, NestingDepthCountsArraysAndObjectsAndStopsPastTheLimit) {
+    using HostSim::NestingDepth;
+    EXPECT_EQ(NestingDepth(Line(3)), 0u);
+    EXPECT_EQ(NestingDepth(Line::array()), 1u);
+    EXPECT_EQ(NestingDepth(Line::parse(R"S([1, {"a": [[]]}, []])S")), 4u);
+    EXPECT_EQ(NestingDepth(Nested(100), 1000), 100u);
+    EXPECT_EQ(NestingDepth(Nested(100'000), 10), 11u);
+}
+
+TEST(ScriptValues, ValuesUpToTheDepthLimitConvertDeeperOnesAreRefused) {
+    const std::size_t limit = HostSim::MaxScriptValueDepth;
+    const Line deepest = Nested(limit);
+    EXPECT_EQ(FromScriptValue(ToScriptValue(deepest)), deepest);
+    for (const std::size_t levels : {limit + 1, std::size_t{6'000}, std::size_t{100'000}})
+        EXPECT_THROW(ToScriptValue(Nested(levels)), std::invalid_argument) << levels;
 }
 
 } // namespace

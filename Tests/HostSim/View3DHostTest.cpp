@@ -11,7 +11,11 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -34,6 +38,71 @@ struct Picture {
     png_uint_32 height = 0;
     std::size_t dark = 0; // pixels that are not white
 };
+
+// A picture's pixels, read back as RGB, and what the tests look at in them.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<png_byte> rgb;
+
+    const png_byte* At(int x, int y) const {
+        return &rgb[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3];
+    }
+    bool Drawn(int x, int y) const {
+        const png_byte* p = At(x, y);
+        return p[0] != 255 || p[1] != 255 || p[2] != 255;
+    }
+    // The highlight colour is blue; the other colours are greys.
+    bool Highlighted(int x, int y) const {
+        const png_byte* p = At(x, y);
+        return p[2] > p[0] + 60;
+    }
+    // The smallest rectangle holding every drawn pixel: left, top, right, bottom (inclusive); none when blank.
+    std::optional<std::array<int, 4>> DrawnBox() const {
+        std::optional<std::array<int, 4>> box;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                if (!Drawn(x, y)) continue;
+                if (!box) box = std::array<int, 4>{x, y, x, y};
+                (*box)[0] = std::min((*box)[0], x);
+                (*box)[1] = std::min((*box)[1], y);
+                (*box)[2] = std::max((*box)[2], x);
+                (*box)[3] = std::max((*box)[3], y);
+            }
+        }
+        return box;
+    }
+    std::size_t CountHighlighted() const {
+        std::size_t count = 0;
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                count += Highlighted(x, y) ? 1 : 0;
+        return count;
+    }
+};
+
+std::optional<Pixels> ReadPixels(const std::filesystem::path& file) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (png_image_begin_read_from_file(&image, file.string().c_str()) == 0) return std::nullopt;
+    image.format = PNG_FORMAT_RGB;
+    Pixels pixels{static_cast<int>(image.width), static_cast<int>(image.height),
+                  std::vector<png_byte>(PNG_IMAGE_SIZE(image))};
+    if (png_image_finish_read(&image, nullptr, pixels.rgb.data(), 0, nullptr) == 0) return std::nullopt;
+    return pixels;
+}
+
+// Within two pixels: edges are drawn at the pixel a projected corner falls in.
+::testing::AssertionResult BoxNear(const std::optional<std::array<int, 4>>& box, std::array<int, 4> expected) {
+    if (!box) return ::testing::AssertionFailure() << "the picture is blank";
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (std::abs((*box)[i] - expected[i]) > 2)
+            return ::testing::AssertionFailure()
+                   << "drawn box " << (*box)[0] << "," << (*box)[1] << " - " << (*box)[2] << "," << (*box)[3]
+                   << ", expected " << expected[0] << "," << expected[1] << " - " << expected[2] << "," << expected[3];
+    }
+    return ::testing::AssertionSuccess();
+}
 
 std::optional<Picture> ReadPicture(const std::filesystem::path& file) {
     png_image image{};
@@ -68,7 +137,7 @@ protected:
         EXPECT_EQ(table.elementFilter(token, &element, APIFilt_In3D, &passes), NoError);
         return passes;
     }
-    GSErrCode SavePicture(const std::filesystem::path& file) {
+    GSErrCode SavePicture(const std::filesystem::path& file, bool keepSelectionHighlight = true) {
         IO::Location location(file.string().c_str());
         API_FileSavePars save;
         save.fileTypeID = APIFType_PNGFile;
@@ -76,8 +145,44 @@ protected:
         API_SavePars_Picture picture;
         picture.colorDepth = APIColorDepth_TC32;
         picture.crop = 1;
-        picture.keepSelectionHighlight = 1;
+        picture.keepSelectionHighlight = keepSelectionHighlight ? 1 : 0;
         return table.saveProject(token, &save, &picture, nullptr);
+    }
+    // Saves a picture of the 3D window and reads it back.
+    Pixels Snap(const std::string& name, bool keepSelectionHighlight = true) {
+        const auto file = folder / (name + ".png");
+        EXPECT_EQ(SavePicture(file, keepSelectionHighlight), NoError);
+        std::optional<Pixels> pixels = ReadPixels(file);
+        EXPECT_TRUE(pixels) << name;
+        return pixels.value_or(Pixels{});
+    }
+    // The front view: looking along +y, x to the right, z up; with the window's mapping a model point (x, y, z)
+    // lands at pixel (100 + 50 x, 500 - 50 z), so wall A (x 0..4, z 0..3) covers 100..300 x 350..500 and slab B
+    // (z -0.3..0) the 15 pixels below it.
+    void FrontView() {
+        services.SetActiveWindow(APIWind_3DModelID);
+        API_3DProjectionInfo parallel = services.GetState().view3D.projection;
+        parallel.isPersp = false;
+        services.SetProjection(parallel);
+        API_3DWindowInfo window = services.GetState().view3D.window;
+        window.useScales = 1;
+        window.hScale = 50.0;
+        window.vScale = 50.0;
+        window.xOffset = 100.0;
+        window.yOffset = -500.0;
+        services.SetWindow3D(window);
+    }
+    void Cut(bool on, std::vector<std::array<double, 4>> planes) {
+        std::vector<API_3DCutShapeType> shapes;
+        for (const auto& [a, b, c, d] : planes) {
+            API_3DCutShapeType shape;
+            shape.pa = a;
+            shape.pb = b;
+            shape.pc = c;
+            shape.pd = d;
+            shapes.push_back(shape);
+        }
+        services.SetCuttingPlanes(on, std::move(shapes));
     }
     Lines With(const std::string& key) const { return QuillmarTest::With(transcript->GetLines(), key); }
 
@@ -301,6 +406,149 @@ TEST_F(View3DHostTest, PictureRefusedOutsideThe3DWindowOrWithoutParameters) {
     EXPECT_EQ(SavePicture(folder / "missing" / "view.png"), APIERR_GENERAL);
     EXPECT_FALSE(std::filesystem::exists(file));
     EXPECT_TRUE(services.GetState().savedFiles.empty());
+}
+
+TEST_F(View3DHostTest, ParallelPictureFollowsTheWindowsScalesAndOffsets) {
+    FrontView();
+    EXPECT_TRUE(BoxNear(Snap("front").DrawnBox(), {100, 350, 300, 515}));
+
+    // Each scale works along its own axis.
+    API_3DWindowInfo window = services.GetState().view3D.window;
+    window.hScale = 25.0;
+    window.xOffset = 300.0;
+    services.SetWindow3D(window);
+    EXPECT_TRUE(BoxNear(Snap("narrow").DrawnBox(), {300, 350, 400, 515}));
+
+    // Without its scales the window keeps its own mapping: 20 pixels a metre about the picture's centre.
+    window.useScales = 0;
+    services.SetWindow3D(window);
+    EXPECT_TRUE(BoxNear(Snap("unscaled").DrawnBox(), {400, 240, 480, 306}));
+}
+
+TEST_F(View3DHostTest, ZoomFitsWhatIsShownUntilTheViewChanges) {
+    services.SetActiveWindow(APIWind_3DModelID);
+    const std::optional<std::array<int, 4>> before = Snap("before").DrawnBox();
+    ASSERT_TRUE(before);
+    const int widthBefore = (*before)[2] - (*before)[0];
+    const int heightBefore = (*before)[3] - (*before)[1];
+
+    ASSERT_EQ(Command(APICmd_Zoom), NoError);
+    const std::optional<std::array<int, 4>> fitted = Snap("fitted").DrawnBox();
+    ASSERT_TRUE(fitted);
+    const int width = (*fitted)[2] - (*fitted)[0];
+    const int height = (*fitted)[3] - (*fitted)[1];
+    EXPECT_GT(width * height, 2 * widthBefore * heightBefore) << "the fitted view fills more of the picture";
+    // Filled to the margin of 5 % along one side, and centred.
+    EXPECT_TRUE(std::abs(width - 720) <= 2 || std::abs(height - 540) <= 2) << width << " x " << height;
+    EXPECT_GE((*fitted)[0], 38);
+    EXPECT_GE((*fitted)[1], 28);
+    EXPECT_LE((*fitted)[2], 762);
+    EXPECT_LE((*fitted)[3], 572);
+    EXPECT_NEAR(((*fitted)[0] + (*fitted)[2]) / 2.0, 400.0, 2.0);
+    EXPECT_NEAR(((*fitted)[1] + (*fitted)[3]) / 2.0, 300.0, 2.0);
+    EXPECT_EQ(With("zoom3D").size(), 1u);
+
+    // The fit stays while the camera does, and ends with a new one.
+    services.ShowIn3D({G(A)});
+    EXPECT_TRUE(Snap("fittedWall").DrawnBox().has_value());
+    services.ShowAllIn3D();
+    EXPECT_EQ(Snap("again").DrawnBox(), fitted);
+    API_3DProjectionInfo moved = services.GetState().view3D.projection;
+    moved.persp.viewCone = 59.0;
+    services.SetProjection(moved);
+    moved.persp.viewCone = 60.0;
+    services.SetProjection(moved);
+    EXPECT_EQ(Snap("unfitted").DrawnBox(), before);
+}
+
+TEST_F(View3DHostTest, ZoomFitsAParallelViewAndNothingWhenNothingIsShown) {
+    FrontView();
+    API_3DWindowInfo window = services.GetState().view3D.window;
+    window.hScale = 5.0;
+    window.vScale = 5.0;
+    services.SetWindow3D(window);
+    ASSERT_EQ(Command(APICmd_Zoom), NoError);
+    // Wall and slab are 4 m wide and 3.3 m high: the height fills 90 % of the 600 pixels, 32.7 pixels a metre.
+    const std::optional<std::array<int, 4>> fitted = Snap("fitted").DrawnBox();
+    EXPECT_TRUE(BoxNear(fitted, {73, 30, 727, 570}));
+    EXPECT_EQ(services.GetState().view3D.window.hScale, 5.0) << "the window's settings stay as they were set";
+
+    services.ShowIn3D({G(D)}); // D has no bounds: nothing to fit
+    window.hScale = 6.0;
+    services.SetWindow3D(window);
+    ASSERT_EQ(Command(APICmd_Zoom), NoError);
+    EXPECT_FALSE(services.GetState().view3D.fit.has_value());
+    EXPECT_FALSE(Snap("blank").DrawnBox().has_value());
+}
+
+TEST_F(View3DHostTest, CuttingPlanesRemoveWhatLiesBeyondThem) {
+    FrontView();
+    // x > 2 is cut away: the right half of wall and slab is gone.
+    Cut(true, {{1.0, 0.0, 0.0, 2.0}});
+    const Pixels halved = Snap("halved");
+    EXPECT_TRUE(BoxNear(halved.DrawnBox(), {100, 350, 200, 515}));
+    EXPECT_FALSE(halved.Drawn(250, 420));
+    // Two planes together: also z > 1.5.
+    Cut(true, {{1.0, 0.0, 0.0, 2.0}, {0.0, 0.0, 1.0, 1.5}});
+    EXPECT_TRUE(BoxNear(Snap("quartered").DrawnBox(), {100, 425, 200, 515}));
+    // A plane that keeps only what lies above z = 100 leaves nothing.
+    Cut(true, {{0.0, 0.0, -1.0, -100.0}});
+    EXPECT_FALSE(Snap("gone").DrawnBox().has_value());
+    // Planes that are off, and a plane without a normal, cut nothing.
+    Cut(false, {{1.0, 0.0, 0.0, 2.0}});
+    EXPECT_TRUE(BoxNear(Snap("off").DrawnBox(), {100, 350, 300, 515}));
+    Cut(true, {{0.0, 0.0, 0.0, -1.0}});
+    EXPECT_TRUE(BoxNear(Snap("degenerate").DrawnBox(), {100, 350, 300, 515}));
+}
+
+TEST_F(View3DHostTest, CutSolidsStayClosedAndHideWhatIsBehindThem) {
+    // Looking down from above at the slab (x 0..4, y 0..6) cut by the plane x + y = 5: the cut face closes the
+    // slab, and the wall standing on it (y 0..0.25) is the only thing seen from above over that strip.
+    services.SetActiveWindow(APIWind_3DModelID);
+    API_3DProjectionInfo top = services.GetState().view3D.projection;
+    top.isPersp = false;
+    double* m = top.axono.tranmat.tmx;
+    std::fill(std::begin(top.axono.tranmat.tmx), std::end(top.axono.tranmat.tmx), 0.0);
+    m[0] = 1.0;   // right: x
+    m[5] = 1.0;   // up: y
+    m[10] = -1.0; // looking down
+    services.SetProjection(top);
+    API_3DWindowInfo window = services.GetState().view3D.window;
+    window.useScales = 1;
+    window.hScale = 50.0;
+    window.vScale = 50.0;
+    window.xOffset = 100.0;
+    window.yOffset = -500.0;
+    services.SetWindow3D(window);
+    Cut(true, {{1.0, 1.0, 0.0, 5.0}});
+    const Pixels cut = Snap("cut");
+    // (1, 1) is kept, (3.5, 3.5) cut away.
+    EXPECT_TRUE(cut.Drawn(150, 450));
+    EXPECT_FALSE(cut.Drawn(275, 325));
+    EXPECT_TRUE(BoxNear(cut.DrawnBox(), {100, 250, 300, 500}));
+
+    // The wall on top hides the slab under it: selected and highlighted, its strip shows in the highlight colour.
+    services.GetState().selection = {G(A)};
+    const Pixels highlighted = Snap("highlighted");
+    EXPECT_TRUE(highlighted.Highlighted(150, 497));
+    EXPECT_FALSE(highlighted.Highlighted(150, 450));
+}
+
+TEST_F(View3DHostTest, SelectedElementsAreHighlightedOnlyWhenTheSaveAsks) {
+    FrontView();
+    services.GetState().selection = {G(A)};
+    const Pixels kept = Snap("kept");
+    EXPECT_TRUE(kept.Highlighted(200, 420)) << "the selected wall";
+    EXPECT_FALSE(kept.Highlighted(200, 508)) << "the slab is not selected";
+    EXPECT_TRUE(kept.Drawn(200, 508));
+    EXPECT_GT(kept.CountHighlighted(), 150u * 100u);
+
+    const Pixels plain = Snap("plain", false);
+    EXPECT_EQ(plain.CountHighlighted(), 0u);
+    EXPECT_TRUE(plain.Drawn(200, 420));
+
+    services.GetState().selection.clear();
+    EXPECT_EQ(Snap("none").CountHighlighted(), 0u);
 }
 
 // ---- Scenario settings ----

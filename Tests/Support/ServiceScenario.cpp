@@ -15,10 +15,14 @@ void ServiceScenario::TearDown() {
     service.Stop();
 }
 
-HostSim::HostOptions ServiceScenario::OptionsInHome(const std::string& modulePath) const {
+HostSim::HostOptions ServiceScenario::OptionsInHome(const std::string& modulePath) {
     HostSim::HostOptions options;
     options.module = modulePath;
     options.home = home.Path();
+    // The steering outlives every host a test makes: hosts live inside a test's body.
+    ServiceStandIn::Steering* const steered = &steering;
+    options.service.steer = [steered](const nlohmann::json& behaviour) { return steered->Apply(behaviour); };
+    options.service.watch = [steered](std::function<void(HostSim::Line)> write) { steered->Watch(std::move(write)); };
     return options;
 }
 

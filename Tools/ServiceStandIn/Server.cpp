@@ -3,14 +3,23 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
-#include <pthread.h>
 #include <sstream>
 #include <thread>
 
@@ -36,12 +45,169 @@ constexpr std::time_t KeepAliveSeconds = 1;
 // costs a client a SYN retransmission (a second).
 constexpr int ListenBacklog = 128;
 
+// Enough for a request head at once, and fewer reads of a large body.
+constexpr std::size_t ConnectionReadBuffer = 64 * 1024;
+// How often a connection waiting for its next request looks whether the server stops.
+constexpr std::chrono::milliseconds StopCheckInterval{50};
+
 enum class Endpoint { DocumentUpload, ResourceUpload, ResourceDownload, Unknown };
+
+// What the server's own stream saw of the request in progress on a connection, and what its handler planned.
+struct Exchange {
+    std::string head;    // the request line and the header lines as received
+    bool inBody = false; // the head is complete
+    std::uint64_t bodyBytes = 0;
+    // A silence the handler planned, once stallAfter bytes of the body are read.
+    std::optional<std::uint64_t> stallAfter;
+    std::chrono::milliseconds stallFor{0};
+    std::function<bool(std::chrono::milliseconds)> pause;
+    std::optional<RequestRecord> record; // the API handler's record of the request
+};
+
+// The exchange of the request the calling server thread is serving; null elsewhere.
+thread_local Exchange* currentExchange = nullptr;
+
+// The server's side of one connection, as the library's socket stream does it, but it keeps what it reads of each
+// request's head (the library keeps the header lines sorted by name, not in order) and counts the body.
+class ConnectionStream final : public httplib::Stream {
+public:
+    ConnectionStream(socket_t socket, std::chrono::milliseconds readLimit, std::chrono::milliseconds writeLimit)
+        : sock(socket), readTimeout(readLimit), writeTimeout(writeLimit), buffer(ConnectionReadBuffer) {}
+
+    void Begin(Exchange& next) { exchange = &next; }
+
+    bool is_readable() const override { return begin != end || Ready(POLLIN, readTimeout); }
+    bool is_writable() const override { return Ready(POLLOUT, writeTimeout); }
+
+    ssize_t read(char* ptr, std::size_t size) override {
+        if (exchange->inBody && exchange->stallAfter) {
+            if (exchange->bodyBytes >= *exchange->stallAfter) {
+                exchange->stallAfter.reset();
+                if (exchange->pause) exchange->pause(exchange->stallFor);
+            } else if (exchange->bodyBytes > 0) {
+                // Never the first piece: the library's form parser fails on one shorter than its opening boundary.
+                size = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(size, *exchange->stallAfter - exchange->bodyBytes));
+            }
+        }
+        if (begin == end) {
+            if (!is_readable()) return -1;
+            ssize_t got = 0;
+            do {
+                got = ::recv(sock, buffer.data(), buffer.size(), 0);
+            } while (got < 0 && errno == EINTR);
+            if (got <= 0) return got;
+            begin = 0;
+            end = static_cast<std::size_t>(got);
+        }
+        const std::size_t taken = std::min(size, end - begin);
+        std::memcpy(ptr, buffer.data() + begin, taken);
+        begin += taken;
+        if (exchange->inBody)
+            exchange->bodyBytes += taken;
+        else
+            exchange->head.append(ptr, taken);
+        return static_cast<ssize_t>(taken);
+    }
+
+    ssize_t write(const char* ptr, std::size_t size) override {
+        if (!is_writable()) return -1;
+        ssize_t sent = 0;
+        do {
+            sent = ::send(sock, ptr, size, MSG_NOSIGNAL);
+        } while (sent < 0 && errno == EINTR);
+        return sent;
+    }
+
+    void get_remote_ip_and_port(std::string& ip, int& port) const override { Address(true, ip, port); }
+    void get_local_ip_and_port(std::string& ip, int& port) const override { Address(false, ip, port); }
+    socket_t socket() const override { return sock; }
+
+    // Waits for the first byte of the next request (or the client's close, which the next read tells); false when
+    // the connection stayed idle for `idle` or the server stopped listening meanwhile.
+    bool AwaitRequest(std::chrono::milliseconds idle, const std::atomic<socket_t>& listening) const {
+        if (begin != end) return true;
+        const auto deadline = std::chrono::steady_clock::now() + idle;
+        while (listening != INVALID_SOCKET) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd entry{sock, POLLIN, 0};
+            const int ready = ::poll(&entry, 1, static_cast<int>(std::min(left, StopCheckInterval).count()));
+            if (ready > 0) return true;
+            if (ready < 0 && errno != EINTR) return false;
+        }
+        return false;
+    }
+
+private:
+    bool Ready(short events, std::chrono::milliseconds timeout) const {
+        pollfd entry{sock, events, 0};
+        int ready = 0;
+        do {
+            ready = ::poll(&entry, 1, static_cast<int>(timeout.count()));
+        } while (ready < 0 && errno == EINTR);
+        return ready > 0;
+    }
+
+    void Address(bool peer, std::string& ip, int& port) const {
+        sockaddr_storage address{};
+        socklen_t length = sizeof address;
+        auto* generic = reinterpret_cast<sockaddr*>(&address);
+        if ((peer ? ::getpeername(sock, generic, &length) : ::getsockname(sock, generic, &length)) != 0) return;
+        std::array<char, INET6_ADDRSTRLEN> text{};
+        if (address.ss_family == AF_INET) {
+            const auto* v4 = reinterpret_cast<const sockaddr_in*>(&address);
+            ::inet_ntop(AF_INET, &v4->sin_addr, text.data(), text.size());
+            port = ntohs(v4->sin_port);
+        } else if (address.ss_family == AF_INET6) {
+            const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&address);
+            ::inet_ntop(AF_INET6, &v6->sin6_addr, text.data(), text.size());
+            port = ntohs(v6->sin6_port);
+        }
+        ip = text.data();
+    }
+
+    const socket_t sock;
+    const std::chrono::milliseconds readTimeout;
+    const std::chrono::milliseconds writeTimeout;
+    std::vector<char> buffer;
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    Exchange* exchange = nullptr;
+};
+
+std::chrono::milliseconds Milliseconds(std::time_t seconds, std::time_t microseconds) {
+    return std::chrono::milliseconds(seconds * 1000 + microseconds / 1000);
+}
 
 class HttpServer : public httplib::Server {
 public:
     // Linux takes a second listen on a listening socket as a new backlog.
     void WidenBacklog() { ::listen(svr_sock_, ListenBacklog); }
+
+private:
+    // The library's connection loop (keep-alive, its limits and time-outs) over the stream above.
+    bool process_and_close_socket(socket_t socket) override {
+        ConnectionStream stream(socket, Milliseconds(read_timeout_sec_, read_timeout_usec_),
+                                Milliseconds(write_timeout_sec_, write_timeout_usec_));
+        Exchange exchange;
+        bool served = false;
+        for (std::size_t left = keep_alive_max_count_; left > 0; --left) {
+            if (!stream.AwaitRequest(std::chrono::seconds(keep_alive_timeout_sec_), svr_sock_)) break;
+            exchange = Exchange();
+            stream.Begin(exchange);
+            currentExchange = &exchange;
+            bool closed = false;
+            served =
+                process_request(stream, left == 1, closed, [&exchange](httplib::Request&) { exchange.inBody = true; });
+            currentExchange = nullptr;
+            if (!served || closed) break;
+        }
+        ::shutdown(socket, SHUT_RDWR);
+        ::close(socket);
+        return served;
+    }
 };
 
 bool StartsWithSegment(const std::string& path, const std::string& prefix) {
@@ -158,6 +324,68 @@ std::string WithoutControlCharacters(std::string text) {
     return text;
 }
 
+std::string TrimmedWhitespace(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// The header lines of a request head in order (the request line skipped), each value without the blanks around it.
+HeaderLines ParseHeaderLines(const std::string& head) {
+    HeaderLines headers;
+    std::size_t start = head.find('\n');
+    while (start != std::string::npos && start + 1 < head.size()) {
+        const std::size_t next = head.find('\n', start + 1);
+        std::string line = head.substr(start + 1, next == std::string::npos ? std::string::npos : next - start - 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) break;
+        const std::size_t colon = line.find(':');
+        if (colon != std::string::npos)
+            headers.emplace_back(line.substr(0, colon), TrimmedWhitespace(line.substr(colon + 1)));
+        start = next;
+    }
+    return headers;
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// The value of the first line named name; absent when there is none.
+std::optional<std::string> FirstHeader(const HeaderLines& headers, const std::string& name) {
+    for (const auto& [key, value] : headers)
+        if (SameName(key, name)) return value;
+    return std::nullopt;
+}
+
+// The value of the only line named name; absent when there is none or more than one, which is no clear answer.
+std::optional<std::string> OnlyHeader(const HeaderLines& headers, const std::string& name) {
+    const auto count =
+        std::count_if(headers.begin(), headers.end(), [&](const auto& h) { return SameName(h.first, name); });
+    return count == 1 ? FirstHeader(headers, name) : std::nullopt;
+}
+
+// What any request shows before a handler looks at it.
+RequestRecord DescribeRequest(const httplib::Request& req, const Exchange* exchange) {
+    RequestRecord record;
+    record.method = req.method;
+    record.target = req.target;
+    record.path = req.path;
+    const std::size_t question = req.target.find('?');
+    if (question != std::string::npos) record.query = req.target.substr(question + 1);
+    for (const auto& [name, value] : req.params)
+        record.params.emplace_back(name, value);
+    if (exchange != nullptr) {
+        record.headers = ParseHeaderLines(exchange->head);
+        record.bodySize = exchange->bodyBytes;
+    }
+    record.clientId = FirstHeader(record.headers, ClientIdHeader);
+    record.authorization = FirstHeader(record.headers, AuthorizationHeader);
+    return record;
+}
+
 } // namespace
 
 Fault Fault::AnswerStatus(int status, std::string body, std::string contentType) {
@@ -177,10 +405,17 @@ Fault Fault::Redirect(int status, std::string location) {
     return fault;
 }
 
-Fault Fault::Stall(std::chrono::milliseconds silence) {
+Fault Fault::RedirectKeepingTarget(int status, std::string origin) {
+    Fault fault = Redirect(status, std::move(origin));
+    fault.appendTarget = true;
+    return fault;
+}
+
+Fault Fault::Stall(std::chrono::milliseconds silence, std::uint64_t afterBodyBytes) {
     Fault fault;
     fault.kind = FaultKind::Stall;
     fault.delay = silence;
+    fault.afterBytes = afterBodyBytes;
     return fault;
 }
 
@@ -215,6 +450,11 @@ struct Server::Impl {
     explicit Impl(std::filesystem::path folder) : storage(std::move(folder)) {}
 
     void Configure(httplib::Server& http);
+    // Binds and starts listening; the bound port, or 0 when it cannot. [controlling thread]
+    int Listen(const std::string& host, int port);
+    // Stops listening and joins the server's threads. [controlling thread]
+    void Halt();
+    void Observe(const httplib::Request& req, const httplib::Response& res);
     void Handle(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader* reader,
                 Endpoint endpoint);
     Fault TakeFault(bool moved);
@@ -232,6 +472,8 @@ struct Server::Impl {
     std::vector<std::pair<std::string, std::filesystem::path>> mounts;
     std::function<void(const std::string&)> logSink;
     std::mutex logMutex;
+    std::function<void(const RequestRecord&)> observer;
+    std::mutex observerMutex; // held while the observer runs
 
     // Owned by the controlling thread.
     std::unique_ptr<HttpServer> http;
@@ -241,6 +483,7 @@ struct Server::Impl {
     mutable std::condition_variable changed;
     std::string host;
     int port = 0; // 0 while not running
+    bool refusing = false;
     bool stopping = false;
     std::vector<RequestRecord> records;
     std::map<std::string, Body> resources;
@@ -276,6 +519,7 @@ void Server::Impl::Configure(httplib::Server& server) {
     server.Post(R"(/(api|moved)(/.*)?)", upload(Endpoint::Unknown));
     server.Get(R"(/(api|moved)(/.*)?)", plain(Endpoint::Unknown));
 
+    server.set_post_routing_handler([this](const httplib::Request& req, httplib::Response& res) { Observe(req, res); });
     server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
         if (!IsApiPath(req.path))
             Log(WithoutControlCharacters(req.method + " " + req.target + " -> " + std::to_string(res.status)));
@@ -286,26 +530,46 @@ void Server::Impl::Configure(httplib::Server& server) {
     });
 }
 
+void Server::Impl::Observe(const httplib::Request& req, const httplib::Response& res) {
+    std::lock_guard lock(observerMutex);
+    if (!observer) return;
+    const Exchange* exchange = currentExchange;
+    RequestRecord record = exchange != nullptr && exchange->record ? *exchange->record : DescribeRequest(req, exchange);
+    record.status = res.status;
+    observer(record);
+}
+
 void Server::Impl::Handle(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader* reader,
                           Endpoint endpoint) {
-    RequestRecord record;
-    record.method = req.method;
-    record.path = req.path;
-    const std::size_t question = req.target.find('?');
-    if (question != std::string::npos) record.query = req.target.substr(question + 1);
-    if (req.has_header(ClientIdHeader)) record.clientId = req.get_header_value(ClientIdHeader);
-    if (req.has_header(AuthorizationHeader)) record.authorization = req.get_header_value(AuthorizationHeader);
+    Exchange* const exchange = currentExchange;
+    RequestRecord record = DescribeRequest(req, exchange);
 
     const Fault applied = TakeFault(StartsWithSegment(req.path, MovedPrefix));
     record.fault = applied.kind;
-    if (applied.kind == FaultKind::Stall) Pause(applied.delay);
+    const bool stallInBody = applied.kind == FaultKind::Stall && applied.afterBytes > 0 && exchange != nullptr;
+    if (stallInBody) {
+        exchange->stallAfter = applied.afterBytes;
+        exchange->stallFor = applied.delay;
+        exchange->pause = [this](std::chrono::milliseconds silence) { return Pause(silence); };
+    } else if (applied.kind == FaultKind::Stall) {
+        Pause(applied.delay);
+    }
 
     const std::optional<Answer> early = EarlyAnswer(req, record, applied, endpoint);
     UploadResult upload;
     // A body is always read to its end, kept or not, so that the connection stays usable for the next request.
     if (reader != nullptr) upload = ReadUpload(req, *reader, !early && endpoint != Endpoint::Unknown, record);
+    if (stallInBody && exchange->stallAfter) {
+        // The body ended before the silence was due.
+        exchange->stallAfter.reset();
+        Pause(applied.delay);
+    }
     Answer answer = early ? *early : Serve(req, endpoint, record, upload);
     record.status = answer.status;
+    if (exchange != nullptr) {
+        record.bodySize = exchange->bodyBytes;
+        exchange->record = record;
+    }
     Deliver(res, std::move(answer), applied);
     Finish(std::move(record));
 }
@@ -322,11 +586,17 @@ std::optional<Answer> Server::Impl::EarlyAnswer(const httplib::Request& req, con
     if (applied.kind == FaultKind::Status) return TextAnswer(applied.status, applied.body, applied.contentType);
     if (applied.kind == FaultKind::Redirect) {
         Answer answer = TextAnswer(applied.status, "");
-        answer.location = applied.location.empty() ? MovedPrefix + req.target : applied.location;
+        if (applied.appendTarget)
+            answer.location = applied.location + req.target;
+        else
+            answer.location = applied.location.empty() ? MovedPrefix + req.target : applied.location;
         return answer;
     }
-    if (record.clientId != ClientIdValue) return TextAnswer(400, "missing or wrong Quillmar-Client-Id");
-    if (!record.authorization || !record.authorization->starts_with(BearerPrefix))
+    if (OnlyHeader(record.headers, ClientIdHeader) != ClientIdValue)
+        return TextAnswer(401, "missing or wrong Quillmar-Client-Id");
+    const std::optional<std::string> authorization = OnlyHeader(record.headers, AuthorizationHeader);
+    if (!authorization || !authorization->starts_with(BearerPrefix) ||
+        authorization->size() == std::strlen(BearerPrefix))
         return TextAnswer(401, "missing bearer authorization");
     if (endpoint == Endpoint::Unknown) return TextAnswer(404, "no such endpoint");
     if (endpoint == Endpoint::DocumentUpload && !req.has_param("folderId")) return TextAnswer(400, "missing folderId");
@@ -347,6 +617,7 @@ UploadResult Server::Impl::ReadUpload(const httplib::Request& req, const httplib
         result.complete = reader(
             [&](const httplib::MultipartFormData& part) {
                 ++record.partCount;
+                record.parts.push_back(FormPart{part.name, part.filename, 0});
                 inFirstPart = record.partCount == 1;
                 if (!inFirstPart) return true;
                 record.partName = part.name;
@@ -369,6 +640,7 @@ UploadResult Server::Impl::ReadUpload(const httplib::Request& req, const httplib
             [&](const char* data, std::size_t length) {
                 // Each piece goes to disk as it arrives: the upload is never held whole.
                 result.largestChunk = std::max(result.largestChunk, length);
+                if (!record.parts.empty()) record.parts.back().size += length;
                 if (!inFirstPart) return true;
                 record.size += length;
                 if (out.is_open() && !out.write(data, static_cast<std::streamsize>(length))) {
@@ -508,56 +780,101 @@ void Server::SetLogSink(std::function<void(const std::string& line)> sink) {
     impl->logSink = std::move(sink);
 }
 
-bool Server::Start(const std::string& host, int port) {
-    if (impl->http) return false;
-    std::error_code error;
-    std::filesystem::create_directories(impl->storage, error);
-    if (!std::filesystem::is_directory(impl->storage, error)) return false;
+void Server::SetRequestObserver(std::function<void(const RequestRecord& record)> observer) {
+    std::lock_guard lock(impl->observerMutex);
+    impl->observer = std::move(observer);
+}
 
-    auto http = std::make_unique<HttpServer>();
-    impl->Configure(*http);
-    for (const auto& [mountPoint, folder] : impl->mounts) {
-        if (!http->set_mount_point(mountPoint, folder.string())) return false;
+int Server::Impl::Listen(const std::string& address, int wanted) {
+    auto server = std::make_unique<HttpServer>();
+    Configure(*server);
+    for (const auto& [mountPoint, folder] : mounts) {
+        if (!server->set_mount_point(mountPoint, folder.string())) return 0;
     }
-    const int bound = port == 0 ? http->bind_to_any_port(host) : (http->bind_to_port(host, port) ? port : -1);
-    if (bound <= 0) return false;
-    http->WidenBacklog();
+    const int bound =
+        wanted == 0 ? server->bind_to_any_port(address) : (server->bind_to_port(address, wanted) ? wanted : -1);
+    if (bound <= 0) return 0;
+    server->WidenBacklog();
     {
-        std::lock_guard lock(impl->mutex);
-        impl->stopping = false;
+        std::lock_guard lock(mutex);
+        stopping = false;
     }
 
     auto ended = std::make_shared<std::atomic<bool>>(false);
-    impl->listener = std::thread([server = http.get(), ended] {
+    listener = std::thread([running = server.get(), ended] {
         BlockSigpipe();
-        server->listen_after_bind();
+        running->listen_after_bind();
         ended->store(true);
     });
     // Stop is only heard by a server that has begun listening.
-    while (!http->is_running() && !ended->load())
+    while (!server->is_running() && !ended->load())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    if (!http->is_running()) {
-        impl->listener.join();
-        return false;
+    if (!server->is_running()) {
+        listener.join();
+        return 0;
     }
-    impl->http = std::move(http);
+    http = std::move(server);
+    return bound;
+}
+
+void Server::Impl::Halt() {
+    if (!http) return;
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+    }
+    changed.notify_all();
+    http->stop();
+    listener.join();
+    http.reset();
+}
+
+bool Server::Start(const std::string& host, int port) {
+    if (IsRunning()) return false;
+    std::error_code error;
+    std::filesystem::create_directories(impl->storage, error);
+    if (!std::filesystem::is_directory(impl->storage, error)) return false;
+    const int bound = impl->Listen(host, port);
+    if (bound == 0) return false;
     std::lock_guard lock(impl->mutex);
     impl->host = host;
     impl->port = bound;
+    impl->refusing = false;
     return true;
 }
 
 void Server::Stop() {
-    if (!impl->http) return;
     {
         std::lock_guard lock(impl->mutex);
-        impl->stopping = true;
         impl->port = 0;
+        impl->refusing = false;
     }
-    impl->changed.notify_all();
-    impl->http->stop();
-    impl->listener.join();
-    impl->http.reset();
+    impl->Halt();
+}
+
+bool Server::SetRefusing(bool refusing) {
+    std::string host;
+    int port = 0;
+    {
+        std::lock_guard lock(impl->mutex);
+        if (impl->port == 0) return false;
+        if (impl->refusing == refusing) return true;
+        host = impl->host;
+        port = impl->port;
+    }
+    if (refusing) {
+        impl->Halt();
+    } else if (impl->Listen(host, port) == 0) {
+        return false;
+    }
+    std::lock_guard lock(impl->mutex);
+    impl->refusing = refusing;
+    return true;
+}
+
+bool Server::IsRefusing() const {
+    std::lock_guard lock(impl->mutex);
+    return impl->refusing;
 }
 
 bool Server::IsRunning() const {

@@ -1,10 +1,12 @@
 // quillmar-service: the local stand-in of the cloud service, with the web page under /app/.
-// Prints one line per request to stdout; stops on SIGINT or SIGTERM.
+// Prints one line per request to stdout; stops on SIGINT or SIGTERM; SIGUSR1 ends a misbehaviour.
 
 #include "Server.hpp"
+#include "Steering.hpp"
 
 #include <charconv>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -33,16 +35,27 @@ struct Options {
     std::filesystem::path storage;
     std::filesystem::path webApp = QUILLMAR_WEBAPP_DIR;
     std::vector<std::pair<std::string, std::filesystem::path>> resources;
+    // A misbehaviour, as a scenario's "service" line gives it; null: none.
+    nlohmann::json behaviour;
 };
 
 void PrintUsage(std::FILE* to) {
     std::fprintf(to,
                  "usage: quillmar-service [--listen HOST:PORT | --listen PORT] [--storage DIR] [--webapp DIR]\n"
-                 "                        [--resource ID=FILE]...\n"
+                 "                        [--resource ID=FILE]... [misbehaviour [--count N]]\n"
                  "  --listen    address to serve on (default %s:%d, the build's; port 0 picks a free one)\n"
                  "  --storage   folder for uploads (default: a new folder in the temporary folder)\n"
                  "  --webapp    folder served under /app/ (default: the project's Tools/WebApp)\n"
-                 "  --resource  makes GET /api/resource/ID answer the file's content\n",
+                 "  --resource  makes GET /api/resource/ID answer the file's content\n"
+                 "misbehaviour of the API requests, one of (SIGUSR1 ends it):\n"
+                 "  --answer STATUS[:BODY]          answers STATUS with BODY\n"
+                 "  --redirect same|other|loop|URL  redirects (--redirect-status N, default 307): under /moved, to a\n"
+                 "                                  second listener, to the same target again, or to URL\n"
+                 "  --stall MS                      falls silent for MS ms (--stall-after BYTES of the body first)\n"
+                 "  --drop                          closes the connection half-way through the answer\n"
+                 "  --slow BYTES:MS                 sends the answer BYTES at a time, MS ms apart\n"
+                 "  --refuse                        does not listen, so connections are refused\n"
+                 "  --count N                       for the next N requests only\n",
                  QUILLMAR_SERVICE_HOST, QUILLMAR_SERVICE_PORT);
 }
 
@@ -51,6 +64,48 @@ bool ParsePort(const std::string& text, int& port) {
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || value < 0 || value > 65535) return false;
     port = value;
+    return true;
+}
+
+bool ParseCount(const std::string& text, std::int64_t& count) {
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// Adds one misbehaviour option to the behaviour, as the "service" line writes it; the steering judges the whole.
+bool ParseBehaviour(const std::string& option, const std::string& value, nlohmann::json& behaviour) {
+    std::int64_t number = 0;
+    if (option == "--answer") {
+        const std::size_t colon = value.find(':');
+        if (!ParseCount(value.substr(0, colon), number)) return false;
+        behaviour["answer"]["status"] = number;
+        if (colon != std::string::npos) behaviour["answer"]["body"] = value.substr(colon + 1);
+        return true;
+    }
+    if (option == "--redirect") {
+        behaviour["redirect"]["to"] = value;
+        return true;
+    }
+    if (option == "--slow") {
+        const std::size_t colon = value.find(':');
+        std::int64_t pause = 0;
+        if (colon == std::string::npos || !ParseCount(value.substr(0, colon), number) ||
+            !ParseCount(value.substr(colon + 1), pause))
+            return false;
+        behaviour["slow"] = {{"bytes", number}, {"ms", pause}};
+        return true;
+    }
+    if (!ParseCount(value, number)) return false;
+    if (option == "--redirect-status")
+        behaviour["redirect"]["status"] = number;
+    else if (option == "--stall")
+        behaviour["stall"]["ms"] = number;
+    else if (option == "--stall-after")
+        behaviour["stall"]["afterBytes"] = number;
+    else if (option == "--count")
+        behaviour["count"] = number;
+    else
+        return false;
     return true;
 }
 
@@ -70,6 +125,10 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& helpOnly) {
             helpOnly = true;
             return true;
         }
+        if (option == "--drop" || option == "--refuse") {
+            options.behaviour[option.substr(2)] = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             std::fprintf(stderr, "quillmar-service: %s needs a value\n", option.c_str());
             return false;
@@ -87,7 +146,7 @@ bool ParseOptions(int argc, char** argv, Options& options, bool& helpOnly) {
             understood = equals != std::string::npos && equals > 0;
             if (understood) options.resources.emplace_back(value.substr(0, equals), value.substr(equals + 1));
         } else {
-            understood = false;
+            understood = ParseBehaviour(option, value, options.behaviour);
         }
         if (!understood) {
             std::fprintf(stderr, "quillmar-service: cannot use %s %s\n", option.c_str(), value.c_str());
@@ -130,6 +189,7 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     ServiceStandIn::Server server(options.storage);
@@ -152,8 +212,23 @@ int main(int argc, char** argv) {
     PrintLine("quillmar-service listening on http://" + options.host + ":" + std::to_string(server.Port()) +
               " api=" + server.BaseUrl() + " storage=" + options.storage.string());
 
+    ServiceStandIn::Steering steering(server, [](const std::string& line) { PrintLine("other: " + line); });
+    if (!options.behaviour.is_null()) {
+        const std::string refused = steering.Apply(options.behaviour);
+        if (!refused.empty()) {
+            std::fprintf(stderr, "quillmar-service: cannot misbehave so: %s\n", refused.c_str());
+            PrintUsage(stderr);
+            return 2;
+        }
+        if (!steering.OtherBaseUrl().empty()) PrintLine("quillmar-service redirects to " + steering.OtherBaseUrl());
+        PrintLine("quillmar-service misbehaves: " + options.behaviour.dump());
+    }
+
     int received = 0;
-    sigwait(&stopSignals, &received);
+    while (sigwait(&stopSignals, &received) == 0 && received == SIGUSR1) {
+        const std::string refused = steering.Apply("clear");
+        PrintLine(refused.empty() ? "quillmar-service behaves" : "quillmar-service cannot behave: " + refused);
+    }
     server.Stop();
     PrintLine(std::string("quillmar-service stopped on ") + (received == SIGINT ? "SIGINT" : "SIGTERM"));
     return 0;

@@ -156,6 +156,10 @@ GS::Ref<JS::Base> OptionalText(const ACAPI::Result<GS::UniString>& text) {
 
 class FakePalette;
 std::unique_ptr<FakePalette> palette;
+// Whether the palette answers message 7 (a test makes it forget to).
+bool answersVisibility = true;
+
+GSErrCode ProjectEventHandler(API_NotifyEventID event, Int32);
 
 class FakePalette final : public DG::Palette, public DG::PanelObserver {
 public:
@@ -346,11 +350,16 @@ void FakePalette::RegisterScriptObject() {
         return Integer(Host(&API_HostFunctionTable::selectElements, &neigs, BoolArgument(Item(arg, "add"))));
     });
     add("DeselectAll", [](GS::Ref<JS::Base>) { return Integer(Host(&API_HostFunctionTable::deselectAll)); });
-    // The argument true keeps the marquee handle instead of releasing it.
+    // The argument true keeps the marquee handle instead of releasing it; an object {"onlyEditable": bool,
+    // "ignorePartial": bool} passes the query's options and releases it.
     add("Selection", [](GS::Ref<JS::Base> arg) {
+        const bool withOptions = !GS::DynamicCast<JS::Object>(arg).IsNull();
+        const bool onlyEditable = withOptions && BoolArgument(Item(arg, "onlyEditable"));
+        const bool ignorePartial = withOptions && BoolArgument(Item(arg, "ignorePartial"));
         API_SelectionInfo info;
         GS::Array<API_Neig> neigs;
-        const GSErrCode result = Host(&API_HostFunctionTable::getSelection, &info, &neigs, false, false, 0);
+        const GSErrCode result =
+            Host(&API_HostFunctionTable::getSelection, &info, &neigs, onlyEditable, ignorePartial, 0);
         auto outcome = Outcome(result);
         if (result != NoError) return GS::Ref<JS::Base>(outcome);
         auto guids = GS::NewRef<JS::Array>();
@@ -359,6 +368,7 @@ void FakePalette::RegisterScriptObject() {
         outcome->AddItem("guids", guids);
         outcome->AddItem("typeID", Integer(info.typeID));
         outcome->AddItem("count", Integer(info.sel_nElem));
+        outcome->AddItem("editable", Integer(info.sel_nElemEdit));
         if (info.marquee.coords != nullptr) {
             auto points = GS::NewRef<JS::Array>();
             const auto* coords = reinterpret_cast<const API_Coord*>(*info.marquee.coords);
@@ -370,7 +380,7 @@ void FakePalette::RegisterScriptObject() {
             }
             outcome->AddItem("marquee", points);
         }
-        ReleaseOrKeep(info.marquee.coords, BoolArgument(arg));
+        ReleaseOrKeep(info.marquee.coords, !withOptions && BoolArgument(arg));
         return GS::Ref<JS::Base>(outcome);
     });
     add("ElementName", [](GS::Ref<JS::Base> arg) {
@@ -461,6 +471,15 @@ void FakePalette::RegisterScriptObject() {
         result->AddItem("external", OptionalText(accessor->GetExternalGlobalId(ifcObject.Unwrap())));
         return result;
     });
+    // Subscribes to the project events of the mask (0 unsubscribes).
+    add("ProjectEvents", [](GS::Ref<JS::Base> arg) {
+        return Integer(
+            Host(&API_HostFunctionTable::catchProjectEvent, GSFlags{IntegerArgument(arg)}, &ProjectEventHandler));
+    });
+    add("AnswerVisibility", [](GS::Ref<JS::Base> arg) {
+        answersVisibility = BoolArgument(arg);
+        return GS::Ref<JS::Base>();
+    });
     add("Debug", [](GS::Ref<JS::Base> arg) {
         GS::WriteDebugOutput(StringArgument(arg).ToCStr().Get());
         return GS::Ref<JS::Base>();
@@ -471,7 +490,12 @@ void FakePalette::RegisterScriptObject() {
 // ---- Handlers ----
 
 GSErrCode MenuCommandHandler(const API_MenuParams* params) {
-    if (params->menuItemRef.menuResID != ID_FAKE_MENU) return NoError;
+    if (params->menuItemRef.menuResID != ID_FAKE_MENU) {
+        // Another menu's command: left alone, but said, so that a test sees the handler was reached.
+        const std::string line = "menu " + std::to_string(params->menuItemRef.menuResID) + " is not mine";
+        GS::WriteDebugOutput(line.c_str());
+        return NoError;
+    }
     if (palette && palette->IsVisible()) {
         palette->HidePalette();
     } else {
@@ -506,7 +530,7 @@ GSErrCode PaletteControlCallback(Int32, API_PaletteMessageID message, std::intpt
         palette->ShowPalette();
         break;
     case APIPalMsg_IsPaletteVisible:
-        *reinterpret_cast<bool*>(param) = palette && palette->IsVisible();
+        if (answersVisibility) *reinterpret_cast<bool*>(param) = palette && palette->IsVisible();
         break;
     }
     return NoError;
@@ -517,8 +541,11 @@ GSErrCode SelectionChangeHandler(const API_Neig*) {
     return NoError;
 }
 
-GSErrCode ProjectEventHandler(API_NotifyEventID, Int32) {
-    if (palette) palette->RunPageScript("RequestFileName()");
+GSErrCode ProjectEventHandler(API_NotifyEventID event, Int32) {
+    if (!palette) return NoError;
+    palette->RunPageScript(event == APINotify_Open
+                               ? GS::UniString("RequestFileName()")
+                               : GS::UniString::Printf("ProjectEvent(%d)", static_cast<int>(event)));
     return NoError;
 }
 

@@ -93,8 +93,76 @@ TEST_F(ServiceFaultTest, RedirectedDownloadIsFollowedAndAnUnfollowedOneShowsItsL
     EXPECT_EQ(elsewhere.body, "other bytes");
 }
 
+TEST_F(ServiceFaultTest, RedirectKeepingTheTargetPointsElsewhereOrBackAtItself) {
+    server.AddResource("r", "bytes");
+    server.InjectFault(Fault::RedirectKeepingTarget(307, "http://127.0.0.2:9"), 1);
+    Call elsewhere{Url("/resource/r?a=%201")};
+    elsewhere.followRedirects = false;
+    const Reply other = Perform(elsewhere);
+    server.InjectFault(Fault::RedirectKeepingTarget(308, ""));
+    Call loop{Url("/resource/r")};
+    loop.followRedirects = false;
+    const Reply itself = Perform(loop);
+    const Reply again = Perform(loop);
+
+    EXPECT_EQ(other.status, 307);
+    EXPECT_TRUE(other.HasHeaderLine("Location: http://127.0.0.2:9/api/resource/r?a=%201"));
+    EXPECT_EQ(itself.status, 308);
+    EXPECT_TRUE(itself.HasHeaderLine("Location: /api/resource/r"));
+    EXPECT_EQ(again.status, 308) << "until cleared";
+    const std::vector<RequestRecord> records = server.Requests();
+    ASSERT_EQ(records.size(), 3u);
+    for (const RequestRecord& record : records)
+        EXPECT_EQ(record.fault, FaultKind::Redirect);
+}
+
 // Stalls longer than any test may run: only the client's limit or Stop can end them.
 constexpr auto Endless = std::chrono::hours(1);
+
+TEST_F(ServiceFaultTest, StallAfterSomeBytesHoldsAnUploadMidwayUntilTheClientGivesUp) {
+    // Far more than the system's socket buffers take in while the server reads nothing.
+    const std::string content = PatternBytes(32u << 20);
+    Call call{Url("/resource"), "POST"};
+    call.parts.push_back(Part::Bytes(content, "big.png"));
+    call.lowSpeedSeconds = 1;
+    server.InjectFault(Fault::Stall(Endless, 4096 + 13), 1);
+
+    const Reply stalled = Perform(call);
+    server.Stop(); // ends the stall, which is recorded only then
+
+    EXPECT_EQ(stalled.code, CURLE_OPERATION_TIMEDOUT);
+    const std::vector<RequestRecord> records = server.Requests();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].fault, FaultKind::Stall);
+    EXPECT_LT(records[0].bodySize, content.size());
+    EXPECT_TRUE(records[0].storedFile.empty()) << "an incomplete upload is not kept";
+}
+
+TEST_F(ServiceFaultTest, StallAfterSomeBytesGoesOnWithTheWholeUpload) {
+    const std::string content = PatternBytes(200000, 9);
+    server.InjectFault(Fault::Stall(300ms, 4096 + 13), 1);
+
+    const Reply reply = Upload("/resource", content, "shot.png");
+
+    EXPECT_EQ(reply.status, 201);
+    EXPECT_GE(reply.elapsed, 300ms);
+    const RequestRecord record = server.Requests().at(0);
+    EXPECT_TRUE(ReadFile(record.storedFile) == content);
+    EXPECT_GT(record.bodySize, content.size());
+}
+
+TEST_F(ServiceFaultTest, StallAfterMoreBytesThanTheBodyFallsSilentBeforeTheAnswer) {
+    server.AddResource("r", "bytes");
+    server.InjectFault(Fault::Stall(300ms, 1u << 30), 2);
+
+    const Reply upload = Upload("/resource", "data");
+    const Reply download = Perform(Call{Url("/resource/r")});
+
+    EXPECT_EQ(upload.status, 201);
+    EXPECT_GE(upload.elapsed, 300ms);
+    EXPECT_EQ(download.body, "bytes");
+    EXPECT_GE(download.elapsed, 300ms);
+}
 
 TEST_F(ServiceFaultTest, StallIsNoticedByALowSpeedLimitWhileOtherRequestsAreServed) {
     server.AddResource("r", "bytes");

@@ -36,6 +36,31 @@ TEST_F(ServiceLifecycleTest, RunsOnAnEphemeralPortAndCanBeStoppedAndStartedAgain
     EXPECT_EQ(server.RequestCount(), 2u);
 }
 
+TEST_F(ServiceLifecycleTest, RefusingClosesThePortUntilItListensThereAgainAndKeepsWhatItHolds) {
+    const int port = server.Port();
+    ASSERT_EQ(Upload("/resource", "data").status, 201);
+
+    ASSERT_TRUE(server.SetRefusing(true));
+    EXPECT_TRUE(server.SetRefusing(true)) << "already refusing";
+    EXPECT_TRUE(server.IsRefusing());
+    EXPECT_TRUE(server.IsRunning());
+    EXPECT_EQ(server.Port(), port);
+    EXPECT_FALSE(server.Start()) << "a refusing server still runs";
+    EXPECT_EQ(Perform(Call{Url("/resource/img-1")}).code, CURLE_COULDNT_CONNECT);
+
+    ASSERT_TRUE(server.SetRefusing(false));
+    EXPECT_FALSE(server.IsRefusing());
+    EXPECT_EQ(server.Port(), port);
+    EXPECT_EQ(Perform(Call{Url("/resource/img-1")}).body, "data");
+    EXPECT_EQ(server.RequestCount(), 2u);
+
+    ASSERT_TRUE(server.SetRefusing(true));
+    server.Stop();
+    EXPECT_FALSE(server.IsRefusing());
+    EXPECT_FALSE(server.SetRefusing(false)) << "a stopped server does not listen again";
+    EXPECT_FALSE(server.SetRefusing(true));
+}
+
 TEST_F(ServiceLifecycleTest, APortInUseIsRefused) {
     ServiceStandIn::Server other(root / "other");
     EXPECT_FALSE(other.Start("127.0.0.1", server.Port()));

@@ -2,7 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <fstream>
+#include <mutex>
 
 using ServiceStandIn::RequestRecord;
 
@@ -164,22 +166,26 @@ TEST_F(ServiceUploadTest, FormsOtherThanOnePartNamedFileAreRefusedAndNotKept) {
 
 using ServiceHeaderTest = ServerTest;
 
-TEST_F(ServiceHeaderTest, MissingOrWrongClientIdIsRefusedWith400AndRecorded) {
+TEST_F(ServiceHeaderTest, MissingWrongOrRepeatedClientIdIsRefusedWith401AndRecorded) {
     Call missing{Url("/document?folderId=1"), "POST"};
     missing.clientId.reset();
     missing.parts.push_back(Part::Bytes("data", "a.ifc"));
     Call wrong = missing;
     wrong.clientId = "Quillmar Plugin Revit";
+    Call twice = missing;
+    twice.clientId = "Quillmar Plugin Archicad";
+    twice.extraHeaders.push_back("Quillmar-Client-Id: Quillmar Plugin Archicad");
     Call download{Url("/resource/r1")};
     download.clientId = "quillmar plugin archicad";
     server.AddResource("r1", "bytes");
 
-    EXPECT_EQ(Perform(missing).status, 400);
-    EXPECT_EQ(Perform(wrong).status, 400);
-    EXPECT_EQ(Perform(download).status, 400);
+    EXPECT_EQ(Perform(missing).status, 401);
+    EXPECT_EQ(Perform(wrong).status, 401);
+    EXPECT_EQ(Perform(twice).status, 401) << "two lines are no clear answer, even when both are right";
+    EXPECT_EQ(Perform(download).status, 401);
 
     const std::vector<RequestRecord> records = server.Requests();
-    ASSERT_EQ(records.size(), 3u);
+    ASSERT_EQ(records.size(), 4u);
     EXPECT_FALSE(records[0].clientId.has_value());
     EXPECT_EQ(records[1].clientId, "Quillmar Plugin Revit");
     EXPECT_EQ(records[0].size, 4u); // read, though not kept
@@ -190,14 +196,118 @@ TEST_F(ServiceHeaderTest, AuthorizationWithoutBearerIsRefusedWith401) {
     for (const std::optional<std::string>& authorization :
          {std::optional<std::string>(), std::optional<std::string>("token-1"),
           std::optional<std::string>("Bearer token-1"), std::optional<std::string>("bearer "),
-          std::optional<std::string>("bearertoken")}) {
+          std::optional<std::string>("bearer  "), std::optional<std::string>("bearertoken")}) {
         Call call{Url("/resource"), "POST"};
         call.authorization = authorization;
         call.parts.push_back(Part::Bytes("data", "a.png"));
         EXPECT_EQ(Perform(call).status, 401) << authorization.value_or("(none)");
     }
-    EXPECT_EQ(server.RequestCount(), 5u);
+    EXPECT_EQ(server.RequestCount(), 6u);
     EXPECT_FALSE(server.Requests().at(0).authorization.has_value());
+}
+
+TEST_F(ServiceHeaderTest, TheStaticFolderNeedsNoServiceHeaders) {
+    const std::filesystem::path page = root / "page";
+    std::filesystem::create_directory(page);
+    WriteFile("page/index.html", "<p>page</p>");
+    ServiceStandIn::Server withPage(root / "other");
+    withPage.ServeFolder("/app", page);
+    ASSERT_TRUE(withPage.Start());
+    Call call{"http://127.0.0.1:" + std::to_string(withPage.Port()) + "/app/index.html"};
+    call.clientId.reset();
+    call.authorization.reset();
+
+    const Reply reply = Perform(call);
+
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, "<p>page</p>");
+}
+
+using ServiceRecordTest = ServerTest;
+
+TEST_F(ServiceRecordTest, KeepsTheTargetAsSentEveryHeaderLineInOrderAndEveryPart) {
+    const std::string target = "/api/document?folderId=a%23b%26c%3D1%3Fd&x=%20y";
+    Call call{server.BaseUrl().substr(0, server.BaseUrl().size() - 4) + target, "POST"};
+    call.extraHeaders = {"X-Second: 2", "X-First:   1  ", "X-Second: again"};
+    call.parts.push_back(Part::Bytes("abc", "one.ifc"));
+    call.parts.push_back(Part::Bytes("defgh", "two.txt", "note"));
+
+    EXPECT_EQ(Perform(call).status, 400) << "two parts";
+
+    const RequestRecord record = server.Requests().at(0);
+    EXPECT_EQ(record.target, target);
+    EXPECT_EQ(record.path, "/api/document");
+    EXPECT_EQ(record.params, (ServiceStandIn::HeaderLines{{"folderId", "a#b&c=1?d"}, {"x", " y"}}));
+    const ServiceStandIn::HeaderLines expected{{"Quillmar-Client-Id", "Quillmar Plugin Archicad"},
+                                               {"X-Project-Authorization", "bearer token-1"},
+                                               {"X-Second", "2"},
+                                               {"X-First", "1"},
+                                               {"X-Second", "again"}};
+    const auto first = std::find(record.headers.begin(), record.headers.end(), expected.front());
+    ASSERT_NE(first, record.headers.end());
+    ASSERT_GE(std::distance(first, record.headers.end()), std::ptrdiff_t(expected.size()));
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), first)) << "the lines as sent, one after the other";
+    EXPECT_EQ(record.headers.front().first, "Host");
+    ASSERT_EQ(record.parts.size(), 2u);
+    EXPECT_EQ(record.parts[0].name, "file");
+    EXPECT_EQ(record.parts[0].fileName, "one.ifc");
+    EXPECT_EQ(record.parts[0].size, 3u);
+    EXPECT_EQ(record.parts[1].name, "note");
+    EXPECT_EQ(record.parts[1].fileName, "two.txt");
+    EXPECT_EQ(record.parts[1].size, 5u);
+    std::uint64_t contentLength = 0;
+    for (const auto& [name, value] : record.headers)
+        if (name == "Content-Length") contentLength = std::stoull(value);
+    EXPECT_GT(contentLength, 8u);
+    EXPECT_EQ(record.bodySize, contentLength);
+}
+
+TEST_F(ServiceRecordTest, TheObserverSeesEveryRequestBeforeItsAnswerArrivesAndNoneOnceRemoved) {
+    const std::filesystem::path page = root / "page";
+    std::filesystem::create_directory(page);
+    WriteFile("page/index.html", "<p>page</p>");
+    ServiceStandIn::Server withPage(root / "other");
+    withPage.ServeFolder("/app", page);
+    std::mutex seenMutex;
+    std::vector<RequestRecord> seen;
+    withPage.SetRequestObserver([&](const RequestRecord& record) {
+        std::lock_guard lock(seenMutex);
+        seen.push_back(record);
+    });
+    ASSERT_TRUE(withPage.Start());
+    const std::string origin = "http://127.0.0.1:" + std::to_string(withPage.Port());
+    const auto seenCount = [&] {
+        std::lock_guard lock(seenMutex);
+        return seen.size();
+    };
+
+    Call upload{origin + "/api/resource", "POST"};
+    upload.parts.push_back(Part::Bytes("image", "shot.png"));
+    ASSERT_EQ(Perform(upload).status, 201);
+    EXPECT_EQ(seenCount(), 1u) << "seen before the client had its answer";
+    ASSERT_EQ(Perform(Call{origin + "/app/index.html"}).status, 200);
+    EXPECT_EQ(seenCount(), 2u);
+    ASSERT_EQ(Perform(Call{origin + "/elsewhere?a=1"}).status, 404);
+    EXPECT_EQ(seenCount(), 3u);
+
+    withPage.SetRequestObserver(nullptr);
+    ASSERT_EQ(Perform(Call{origin + "/app/index.html"}).status, 200);
+    withPage.Stop();
+
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].target, "/api/resource");
+    EXPECT_EQ(seen[0].status, 201);
+    ASSERT_EQ(seen[0].parts.size(), 1u);
+    EXPECT_EQ(seen[0].parts[0].fileName, "shot.png");
+    EXPECT_EQ(seen[0].storedFile.filename(), "upload-1.png");
+    EXPECT_EQ(seen[1].method, "GET");
+    EXPECT_EQ(seen[1].target, "/app/index.html");
+    EXPECT_EQ(seen[1].status, 200);
+    EXPECT_TRUE(seen[1].parts.empty());
+    EXPECT_EQ(seen[1].headers.at(0).first, "Host");
+    EXPECT_EQ(seen[2].target, "/elsewhere?a=1");
+    EXPECT_EQ(seen[2].status, 404);
+    EXPECT_EQ(withPage.RequestCount(), 1u) << "only API requests are kept";
 }
 
 using ServiceDownloadTest = ServerTest;

@@ -8,12 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <string>
+#include <vector>
+
 namespace {
 
 // The service as a child process whose standard output the test reads.
 class ServiceProcess {
 public:
-    explicit ServiceProcess(const std::filesystem::path& storage) {
+    explicit ServiceProcess(const std::filesystem::path& storage, std::vector<std::string> options = {}) {
         int fds[2];
         if (::pipe(fds) != 0) return;
         posix_spawn_file_actions_t actions;
@@ -21,11 +24,13 @@ public:
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
         posix_spawn_file_actions_addclose(&actions, fds[0]);
         posix_spawn_file_actions_addclose(&actions, fds[1]);
-        std::string program = QUILLMAR_SERVICE_EXE, listen = "--listen", address = "127.0.0.1:0",
-                    storageOption = "--storage", storagePath = storage.string();
-        char* argv[] = {program.data(),       listen.data(),      address.data(),
-                        storageOption.data(), storagePath.data(), nullptr};
-        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0) pid = -1;
+        std::vector<std::string> words{QUILLMAR_SERVICE_EXE, "--listen", "127.0.0.1:0", "--storage", storage.string()};
+        words.insert(words.end(), options.begin(), options.end());
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid, words[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) pid = -1;
         posix_spawn_file_actions_destroy(&actions);
         ::close(fds[1]);
         output = fds[0];
@@ -102,6 +107,67 @@ TEST_P(ServiceExecutableTest, ServesTheApiAndThePageLogsEachRequestAndStopsOnThe
 }
 
 INSTANTIATE_TEST_SUITE_P(StopSignals, ServiceExecutableTest, ::testing::Values(SIGINT, SIGTERM));
+
+// The origin the service printed once it listened; empty when it did not say.
+std::string OriginOf(ServiceProcess& service) {
+    const std::string started = service.ReadUntil("listening on http://127.0.0.1:");
+    const std::size_t portAt = started.find("127.0.0.1:");
+    if (portAt == std::string::npos) return {};
+    return "http://127.0.0.1:" + std::to_string(std::stoi(started.substr(portAt + 10)));
+}
+
+Reply UploadTo(const std::string& origin) {
+    Call upload{origin + "/api/resource", "POST"};
+    upload.parts.push_back(Part::Bytes("image", "shot.png"));
+    return Perform(upload);
+}
+
+TEST(ServiceExecutableMisbehaviour, AnswersAsItsOptionsSayForTheirCount) {
+    const QuillmarTest::TempFolder folder;
+    ServiceProcess service(folder.Path(), {"--answer", "503:busy: try later", "--count", "1"});
+    ASSERT_GT(service.pid, 0);
+    const std::string origin = OriginOf(service);
+    ASSERT_FALSE(origin.empty()) << service.printed;
+    service.ReadUntil("quillmar-service misbehaves");
+
+    const Reply busy = UploadTo(origin);
+    const Reply kept = UploadTo(origin);
+
+    EXPECT_EQ(busy.status, 503);
+    EXPECT_EQ(busy.body, "busy: try later");
+    EXPECT_EQ(kept.status, 201);
+}
+
+TEST(ServiceExecutableMisbehaviour, RefusesConnectionsUntilSIGUSR1) {
+    const QuillmarTest::TempFolder folder;
+    ServiceProcess service(folder.Path(), {"--refuse"});
+    ASSERT_GT(service.pid, 0);
+    const std::string origin = OriginOf(service);
+    ASSERT_FALSE(origin.empty()) << service.printed;
+    service.ReadUntil("quillmar-service misbehaves");
+
+    const Reply refused = UploadTo(origin);
+    ASSERT_EQ(::kill(service.pid, SIGUSR1), 0);
+    const std::string printed = service.ReadUntil("quillmar-service behaves");
+    const Reply kept = UploadTo(origin);
+
+    EXPECT_EQ(refused.code, CURLE_COULDNT_CONNECT);
+    EXPECT_NE(printed.find("quillmar-service behaves\n"), std::string::npos) << printed;
+    EXPECT_EQ(kept.status, 201);
+}
+
+TEST(ServiceExecutableMisbehaviour, OptionsThatMakeNoBehaviourEndTheServiceWithCode2) {
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--answer", "99"}, std::vector<std::string>{"--drop", "--refuse"},
+          std::vector<std::string>{"--slow", "5"}, std::vector<std::string>{"--stall-after", "10"},
+          std::vector<std::string>{"--redirect", "mars"}}) {
+        const QuillmarTest::TempFolder folder;
+        ServiceProcess service(folder.Path(), options);
+        ASSERT_GT(service.pid, 0);
+        const int status = service.Wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << options[0] << " " << status;
+    }
+}
 
 TEST(WebAppPage, DefinesEveryPageFunctionTheAddOnRunsAndLoadsNothingFromOutside) {
     std::ifstream in(std::filesystem::path(QUILLMAR_WEBAPP_DIR) / "index.html");
