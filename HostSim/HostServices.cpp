@@ -881,8 +881,12 @@ GSErrCode HostServices::SaveIfc(const IO::Location& target, const API_SavePars_I
         for (const ProjectElement& element : state.project.elements)
             elements.push_back(&element);
     } else if (ifc->elementsToIfcExport == API_IFCExportElementList && ifc->elementsSet != nullptr) {
+        // An element listed twice is written once, and counted once.
+        std::unordered_set<const ProjectElement*> listed;
         for (const API_Guid& guid : *ifc->elementsSet)
-            if (const ProjectElement* element = state.project.FindElement(guid)) elements.push_back(element);
+            if (const ProjectElement* element = state.project.FindElement(guid);
+                element && listed.insert(element).second)
+                elements.push_back(element);
     } else {
         transcript->Error("saveProject: element scope " + std::to_string(ifc->elementsToIfcExport) +
                           (ifc->elementsSet == nullptr ? " without an element list" : " is not offered"));

@@ -18,6 +18,11 @@ protected:
                   "<ACPropertyValue PropertyDefinitionGroupName=\"G\" PropertyDefinitionName=\"D\"/><PropertyDef>"
                   "<Name>N</Name><PropertyType><TypePropertySingleValue/></PropertyType><DataType type=\"IfcLabel\"/>"
                   "</PropertyDef></SchemeProperty></SchemeItemList>");
+        WriteFile(home / "Maps/doctype.xml", "<?xml version=\"1.0\"?>\n<!DOCTYPE SchemeItemList>\n<SchemeItemList/>");
+        WriteFile(home / "Maps/entity.xml", "<!DOCTYPE SchemeItemList [<!ENTITY a \"aaaa\">]><SchemeItemList>&a;"
+                                            "</SchemeItemList>");
+        WriteFile(home / "Maps/external.xml", "<!DOCTYPE SchemeItemList SYSTEM \"http://127.0.0.1:9/x.dtd\">"
+                                              "<SchemeItemList/>");
         WriteFile(home / "Maps/other.xml", "<Project/>");
         WriteFile(home / "Maps/broken.xml", "<SchemeItemList>");
     }
@@ -72,6 +77,19 @@ TEST_F(MappingFileScenario, FilesThatAreNoMappingFilesGiveEmptyText) {
     EXPECT_EQ(ResultOf(lines, "OpenMappingFile", 1), "");
     EXPECT_EQ(ResultOf(lines, "OpenMappingFile", 2), "");
     EXPECT_EQ(With(lines, "error").size(), 0u);
+}
+
+TEST_F(MappingFileScenario, AHarmlessDocumentTypeIsAcceptedEntitiesAndExternalOnesAreNot) {
+    const Lines lines = Run(R"({"menu": 32500, "item": 1}
+{"answer": {"file": "<home>/Maps/doctype.xml"}}
+{"call": "OpenMappingFile"}
+{"answer": {"file": "<home>/Maps/entity.xml"}}
+{"call": "OpenMappingFile"}
+{"answer": {"file": "<home>/Maps/external.xml"}}
+{"call": "OpenMappingFile"})");
+    EXPECT_EQ(ResultOf(lines, "OpenMappingFile", 0), "<home>/Maps/doctype.xml") << Dump(lines);
+    EXPECT_EQ(ResultOf(lines, "OpenMappingFile", 1), "") << "an entity declaration";
+    EXPECT_EQ(ResultOf(lines, "OpenMappingFile", 2), "") << "an external document type";
 }
 
 } // namespace
