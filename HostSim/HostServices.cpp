@@ -1,5 +1,6 @@
 #include "HostServices.hpp"
 
+#include "IfcFileReader.hpp"
 #include "IfcFileWriter.hpp"
 #include "IfcHostModel.hpp"
 #include "MenuText.hpp"
@@ -50,6 +51,10 @@ constexpr std::array<std::pair<API_HostSlot, const char*>, static_cast<std::size
     {API_HostSlot::CopyHandle, "copyHandle"},
     {API_HostSlot::SaveProject, "saveProject"},
     {API_HostSlot::ElementFilter, "elementFilter"},
+    {API_HostSlot::OpenProject, "openProject"},
+    {API_HostSlot::GetElement, "getElement"},
+    {API_HostSlot::CreateElement, "createElement"},
+    {API_HostSlot::UndoableCommand, "undoableCommand"},
 }};
 
 constexpr bool EverySlotHasItsName() {
@@ -100,6 +105,44 @@ bool SameShapes(const std::vector<API_3DCutShapeType>& a, const std::vector<API_
         return x.cutStatus == y.cutStatus && x.cutPen == y.cutPen && x.cutMater == y.cutMater && x.pa == y.pa &&
                x.pb == y.pb && x.pc == y.pc && x.pd == y.pd;
     });
+}
+
+// A GUID made from two 64-bit numbers, marked as a version 4 GUID of the standard variant.
+API_Guid GuidFromBits(UInt64 high, UInt64 low) {
+    API_Guid guid;
+    guid.time_low = static_cast<UInt32>(high >> 32);
+    guid.time_mid = static_cast<UInt16>(high >> 16);
+    guid.time_hi_and_version = static_cast<UInt16>((high & 0x0FFF) | 0x4000);
+    guid.clock_seq_hi_and_reserved = static_cast<UInt8>(((low >> 56) & 0x3F) | 0x80);
+    guid.clock_seq_low = static_cast<UInt8>(low >> 48);
+    for (int i = 0; i < 6; ++i)
+        guid.node[i] = static_cast<UInt8>(low >> (40 - 8 * i));
+    return guid;
+}
+
+UInt64 Fnv1a(const std::string& text, UInt64 hash) {
+    for (const unsigned char ch : text) {
+        hash ^= ch;
+        hash *= 0x100000001B3ull;
+    }
+    return hash;
+}
+
+// The GUID of the element at `position` of an opened file: the same for the same file in every run, so transcripts
+// compare; `salt` moves it off a GUID already taken.
+API_Guid ImportedGuid(const std::string& globalId, std::size_t position, UInt32 salt) {
+    const std::string key = globalId + '#' + std::to_string(position) + '#' + std::to_string(salt);
+    return GuidFromBits(Fnv1a(key, 0xCBF29CE484222325ull), Fnv1a(key, 0x84222325CBF29CE4ull));
+}
+
+// The bounds the host gives an element it knows only a point of: a unit box around it, so fitting and zooming work.
+API_Box3D BoxAround(const std::array<double, 3>& point) {
+    return API_Box3D{.xMin = point[0] - 0.5,
+                     .yMin = point[1] - 0.5,
+                     .xMax = point[0] + 0.5,
+                     .yMax = point[1] + 0.5,
+                     .zMin = point[2] - 0.5,
+                     .zMax = point[2] + 0.5};
 }
 
 // The table's functions find the host through this; guarded so that a call from a worker thread during the host's
@@ -639,6 +682,118 @@ struct HostServices::Operations {
         *passes = (filterFlags & APIFilt_In3D) == 0 || element->shownIn3D;
         return NoError;
     }
+
+    static GSErrCode OpenProject(void* token, const API_FileOpenPars* params) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::OpenProject, &refusal);
+        if (host == nullptr) return refusal;
+        if (params == nullptr || params->file == nullptr) {
+            host->transcript->Error("openProject: no open parameters or no file");
+            return APIERR_GENERAL;
+        }
+        // The step's undo would have to bring the old project back.
+        if (host->state.undoStep) {
+            host->transcript->Error("openProject: a project cannot be opened inside an undoable command");
+            return APIERR_GENERAL;
+        }
+        const std::filesystem::path file = params->file->ToFileSystemPath();
+        if (params->fileTypeID != APIFType_IfcFile) {
+            host->transcript->Write(Line{
+                {"opened", Line{{"file", file.string()},
+                                {"error", "file type " + std::to_string(params->fileTypeID) + " cannot be opened"}}}});
+            return APIERR_GENERAL;
+        }
+        return host->OpenIfc(file);
+    }
+
+    static GSErrCode GetElement(void* token, API_Element* record) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::GetElement, &refusal);
+        if (host == nullptr) return refusal;
+        if (record == nullptr) {
+            host->transcript->Error("getElement: no element record to fill");
+            return APIERR_GENERAL;
+        }
+        const ProjectElement* element = host->state.project.FindElement(record->header.guid);
+        if (element == nullptr) return APIERR_GENERAL;
+        record->header.typeID = element->typeID;
+        record->elementID = ToUniString(element->elementId);
+        record->ifcType = ToUniString(element->ifcType);
+        record->externalGlobalId = ToUniString(element->externalGlobalId.value_or(std::string()));
+        record->hasBounds = element->bounds.has_value();
+        record->bounds = element->bounds.value_or(API_Box3D{});
+        return NoError;
+    }
+
+    static GSErrCode CreateElement(void* token, API_Element* record) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::CreateElement, &refusal);
+        if (host == nullptr) return refusal;
+        if (record == nullptr) {
+            host->transcript->Error("createElement: no element record");
+            return APIERR_GENERAL;
+        }
+        if (!host->state.undoStep) {
+            host->transcript->Error("createElement is only allowed inside an undoable command");
+            return APIERR_GENERAL;
+        }
+        const API_Box3D& box = record->bounds;
+        if (record->header.typeID <= API_AnyElemTypeID ||
+            (record->hasBounds && (box.xMin > box.xMax || box.yMin > box.yMax || box.zMin > box.zMax)))
+            return APIERR_BADPARS;
+        ProjectDescription& project = host->state.project;
+        ProjectElement element;
+        // New GUIDs follow a count, so a run makes the same ones every time; one already taken is passed over.
+        do {
+            const UInt32 n = ++host->state.createdElements;
+            element.guid = GuidFromBits(UInt64{0x4E455745} << 32, UInt64{n}); // {4E455745-0000-4000-8000-0000nnnnnnnn}
+        } while (project.FindElement(element.guid) != nullptr);
+        element.guidText = ToUtf8(APIGuid2GSGuid(element.guid).ToUniString());
+        element.elementId = ToUtf8(record->elementID);
+        element.globalId = MakeIfcGlobalId(element.guid);
+        if (!record->externalGlobalId.IsEmpty()) element.externalGlobalId = ToUtf8(record->externalGlobalId);
+        element.typeID = record->header.typeID;
+        element.ifcType = ToUtf8(record->ifcType);
+        if (record->hasBounds) element.bounds = box;
+        const API_Guid made = element.guid;
+        project.AppendElement(std::move(element));
+        record->header.guid = made;
+        return NoError;
+    }
+
+    static GSErrCode UndoableCommand(void* token, const GS::UniString* undoName, GSErrCode (*command)(void*),
+                                     void* context) {
+        GSErrCode refusal = NoError;
+        HostServices* host = Enter(token, API_HostSlot::UndoableCommand, &refusal);
+        if (host == nullptr) return refusal;
+        if (undoName == nullptr || command == nullptr) {
+            host->transcript->Error("undoableCommand: no undo name or no command");
+            return APIERR_GENERAL;
+        }
+        if (host->state.undoStep) {
+            host->transcript->Error("undoableCommand: \"" + ToUtf8(*undoName) + "\" was called inside the command \"" +
+                                    *host->state.undoStep + "\"");
+            return APIERR_GENERAL;
+        }
+        const std::string name = ToUtf8(*undoName);
+        HostState& state = host->state;
+        const std::size_t before = state.project.elements.size();
+        state.undoStep = name;
+        const GSErrCode result = command(context);
+        state.undoStep.reset();
+        Line step{{"undoStep", name}};
+        if (result != NoError) {
+            // A failed command leaves nothing behind: what it made goes, as the host rolls the step back.
+            if (state.project.elements.size() > before) {
+                state.project.elements.resize(before);
+                state.project.Reindex();
+            }
+            step["result"] = ResultCode(result);
+        }
+        step["elements"] = state.project.elements.size();
+        host->transcript->Write(std::move(step));
+        return result;
+    }
 };
 
 HostServices::HostServices(std::shared_ptr<Transcript> transcriptPtr, std::shared_ptr<MainThread> mainThreadPtr)
@@ -714,6 +869,10 @@ API_HostFunctionTable HostServices::MakeTable(const std::set<API_HostSlot>& with
     offer(API_HostSlot::CopyHandle, table.copyHandle, &Operations::CopyHandle);
     offer(API_HostSlot::SaveProject, table.saveProject, &Operations::SaveProject);
     offer(API_HostSlot::ElementFilter, table.elementFilter, &Operations::ElementFilter);
+    offer(API_HostSlot::OpenProject, table.openProject, &Operations::OpenProject);
+    offer(API_HostSlot::GetElement, table.getElement, &Operations::GetElement);
+    offer(API_HostSlot::CreateElement, table.createElement, &Operations::CreateElement);
+    offer(API_HostSlot::UndoableCommand, table.undoableCommand, &Operations::UndoableCommand);
     return table;
 }
 
@@ -903,6 +1062,44 @@ GSErrCode HostServices::SaveIfc(const IO::Location& target, const API_SavePars_I
                                           {"translator", translators[number - 1]},
                                           {"elements", elements.size()},
                                           {"mappings", mappings != nullptr ? mappings->size() : 0}}}});
+    return NoError;
+}
+
+GSErrCode HostServices::OpenIfc(const std::filesystem::path& file) {
+    std::string error;
+    const std::optional<IfcFileContent> content = ReadIfcFile(file, &error);
+    if (!content) {
+        transcript->Write(Line{{"opened", Line{{"file", file.string()}, {"error", error}}}});
+        return APIERR_GENERAL;
+    }
+    ProjectDescription project;
+    project.name = file.stem().string();
+    // Property groups and translators are the host's, not the file's.
+    project.propertyGroups = state.project.propertyGroups;
+    project.ifcTranslators = state.project.ifcTranslators;
+    project.elements.reserve(content->elements.size());
+    GuidSet taken;
+    taken.reserve(content->elements.size());
+    for (std::size_t i = 0; i < content->elements.size(); ++i) {
+        const IfcFileElement& source = content->elements[i];
+        ProjectElement element;
+        UInt32 salt = 0;
+        do {
+            element.guid = ImportedGuid(source.globalId, i, salt++);
+        } while (!taken.insert(element.guid).second);
+        element.guidText = ToUtf8(APIGuid2GSGuid(element.guid).ToUniString());
+        element.elementId = source.name;
+        element.globalId = MakeIfcGlobalId(element.guid);
+        if (!source.globalId.empty()) element.externalGlobalId = source.globalId;
+        element.ifcType = source.entityType;
+        if (source.location) element.bounds = BoxAround(*source.location);
+        project.elements.push_back(std::move(element));
+    }
+    project.Reindex();
+    state.project = std::move(project);
+    state.selection.clear();
+    state.zoomTarget.clear();
+    transcript->Write(Line{{"opened", Line{{"file", file.string()}, {"elements", state.project.elements.size()}}}});
     return NoError;
 }
 

@@ -13,6 +13,7 @@
 #include "RS.hpp"
 
 #include <array>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
@@ -105,6 +106,8 @@ struct HostState {
     std::vector<API_Guid> zoomTarget;    // what the last successful 'ZTEL' zoomed to
     USize handlesGiven = 0;              // memory handles allocated for the add-on since the services were activated
     std::vector<std::string> savedFiles; // paths of the files the save operation wrote, in order
+    std::optional<std::string> undoStep; // the name of the undoable command running; elements are made only then
+    UInt32 createdElements = 0;          // elements made so far, from which the next new GUID is derived
 };
 
 // The host's side of the function table: one operation per slot, working on HostState.
@@ -188,6 +191,9 @@ private:
     Line GlobalIdsOf(const std::vector<API_Guid>& elements) const;
     // Writes the IFC file of the scope the parameters name, with the mapping preset of the IFC add-on.
     GSErrCode SaveIfc(const IO::Location& target, const API_SavePars_Ifc* ifc);
+    // Replaces the project with the building elements of an IFC file; the project stays as it was when the file
+    // cannot be read.
+    GSErrCode OpenIfc(const std::filesystem::path& file);
     // Writes a picture of the 3D window, which must be the active window.
     GSErrCode SavePicture(const IO::Location& target, const API_SavePars_Picture* picture);
     void Register3DCommands();

@@ -212,6 +212,21 @@ void ProjectDescription::Reindex() {
     }
     indexedElements = elements.size();
     indexedObjects = objects.size();
+    ++indexBuilds;
+}
+
+void ProjectDescription::AppendElement(ProjectElement element) {
+    if (!IsIndexCurrent()) Reindex();
+    const std::size_t index = elements.size();
+    if (!elementIndex.emplace(element.guid, index).second)
+        Fail("GUID " + ToUtf8(APIGuid2GSGuid(element.guid).ToUniString()) + " appears twice");
+    // Its object number is above every other element's, so the GlobalId lists keep their order.
+    const ObjectNumber object = index + 1;
+    globalIdIndex[element.globalId].push_back(object);
+    if (element.externalGlobalId && *element.externalGlobalId != element.globalId)
+        globalIdIndex[*element.externalGlobalId].push_back(object);
+    elements.push_back(std::move(element));
+    indexedElements = elements.size();
 }
 
 bool ProjectDescription::IsIndexCurrent() const noexcept {

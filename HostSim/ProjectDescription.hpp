@@ -76,6 +76,12 @@ struct ProjectDescription {
 
     // Throws std::runtime_error when a GUID appears twice.
     void Reindex();
+    // Appends an element and adds it to current indexes in constant time, so that many appends stay linear (a
+    // project whose indexes are stale is reindexed whole). Throws std::runtime_error when its GUID is taken; then
+    // nothing changes.
+    void AppendElement(ProjectElement element);
+    // How many times the indexes were built from scratch: a check that appends do not rebuild them.
+    std::size_t GetIndexBuildCount() const noexcept { return indexBuilds; }
 
     const ProjectElement* FindElement(const API_Guid& guid) const;
     std::optional<std::size_t> FindElementIndex(const API_Guid& guid) const;
@@ -96,6 +102,7 @@ private:
     std::unordered_map<std::string, std::vector<ObjectNumber>> globalIdIndex;
     std::size_t indexedElements = 0;
     std::size_t indexedObjects = 0;
+    std::size_t indexBuilds = 0;
 };
 
 // Reads a description (keys in README.md): {"name": "..." | null, "elements": [{"guid", "elementId"?, "globalId"?,

@@ -95,6 +95,10 @@ enum class API_HostSlot : UInt32 {
     CopyHandle,
     SaveProject,
     ElementFilter,
+    OpenProject,
+    GetElement,
+    CreateElement,
+    UndoableCommand,
     Count // keep last
 };
 
@@ -214,6 +218,17 @@ struct API_HostFunctionTable {
     // window); fails for an unknown element.
     GSErrCode (*elementFilter)(void* hostToken, const API_Guid* element, GSFlags filterFlags, bool* passes);
 
+    // [main-thread] Opens params->file as the project (for APIFType_IfcFile: an IFC file), replacing the open one.
+    GSErrCode (*openProject)(void* hostToken, const API_FileOpenPars* params);
+    // [main-thread] Fills the record of the element whose GUID element->header.guid names; fails for an unknown one.
+    GSErrCode (*getElement)(void* hostToken, API_Element* element);
+    // [main-thread] Makes a new element from the record, of its type and with its content, under a new GUID that is
+    // written into element->header.guid. Only inside an undoable command.
+    GSErrCode (*createElement)(void* hostToken, API_Element* element);
+    // [main-thread] Runs command(context) as one undo step named *undoName and returns its result.
+    GSErrCode (*undoableCommand)(void* hostToken, const GS::UniString* undoName, GSErrCode (*command)(void* context),
+                                 void* context);
+
     void* reserved[API_HostTableSlotCapacity - static_cast<std::size_t>(API_HostSlot::Count)];
 };
 }
@@ -264,6 +279,10 @@ static_assert(offsetof(API_HostFunctionTable, getIFCExportTranslators) ==
 static_assert(offsetof(API_HostFunctionTable, copyHandle) == API_HostSlotOffset(API_HostSlot::CopyHandle));
 static_assert(offsetof(API_HostFunctionTable, saveProject) == API_HostSlotOffset(API_HostSlot::SaveProject));
 static_assert(offsetof(API_HostFunctionTable, elementFilter) == API_HostSlotOffset(API_HostSlot::ElementFilter));
+static_assert(offsetof(API_HostFunctionTable, openProject) == API_HostSlotOffset(API_HostSlot::OpenProject));
+static_assert(offsetof(API_HostFunctionTable, getElement) == API_HostSlotOffset(API_HostSlot::GetElement));
+static_assert(offsetof(API_HostFunctionTable, createElement) == API_HostSlotOffset(API_HostSlot::CreateElement));
+static_assert(offsetof(API_HostFunctionTable, undoableCommand) == API_HostSlotOffset(API_HostSlot::UndoableCommand));
 static_assert(offsetof(API_HostFunctionTable, reserved) == API_HostSlotOffset(API_HostSlot::Count));
 
 // ---- The add-on module's exports -------------------------------------------------------------------------------

@@ -380,6 +380,26 @@ struct API_FileSavePars {
     Int32 reserved1[8] = {};
 };
 
+// The host's record for opening a file as the project; the flags stay false.
+struct API_FileOpenPars {
+    API_FileTypeID fileTypeID = 0;
+    bool libGiven = false;
+    bool useStoredLib = false;
+    bool enableSaveAlert = false;
+    IO::Location* file = nullptr; // the caller's
+};
+
+// An element as a record: its header and what the host needs to make it again elsewhere. The stand-in keeps the
+// content the simulated host models; the record is a value the add-on stores and hands back.
+struct API_Element {
+    API_Elem_Head header;
+    GS::UniString elementID;        // the element's ID, its name in the host
+    GS::UniString ifcType;          // the IFC entity it is exported as; empty: a building element proxy
+    GS::UniString externalGlobalId; // the GlobalId kept from the IFC file it came from; empty when none
+    bool hasBounds = false;
+    API_Box3D bounds;
+};
+
 // Which elements the IFC export writes.
 using API_IFCExportScope = Int32;
 constexpr API_IFCExportScope API_IFCExportEntireProject = 1;

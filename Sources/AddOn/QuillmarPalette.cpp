@@ -2,6 +2,7 @@
 
 #include "BuildConfig.hpp"
 #include "Exchange/ExchangeState.hpp"
+#include "Exchange/IfcImport.hpp"
 #include "HostBinding/AddOnProcess.hpp"
 #include "HostBinding/HostOperations.hpp"
 #include "Mapping/MappingState.hpp"
@@ -74,6 +75,10 @@ void QuillmarPalette::CreateInstance() {
 
 void QuillmarPalette::DestroyInstance() {
     Instance().Clear();
+}
+
+void QuillmarPalette::OpenAndMergeIFCFiles() {
+    OpenAndMergeIfcFiles(*exchange);
 }
 
 std::shared_ptr<TransferReports> QuillmarPalette::GetTransferReports() const {

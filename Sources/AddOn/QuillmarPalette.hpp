@@ -51,6 +51,10 @@ public:
     // Runs a script in the page; nothing is awaited or reported.
     void RunPageScript(const GS::UniString& script);
 
+    // Opens the downloaded models of the import list one after the other and merges the elements of all but the
+    // last into the project of the last; empties the list.
+    void OpenAndMergeIFCFiles();
+
     // Selection tracking, switched by the page.
     bool IsSelectionTracking() const noexcept { return selectionTracking; }
     void SetSelectionTracking(bool on) noexcept { selectionTracking = on; }

@@ -1,6 +1,7 @@
 #include "ScriptFunctionTable.hpp"
 
 #include "Exchange/IfcExport.hpp"
+#include "Exchange/IfcImport.hpp"
 #include "FrameFunctions.hpp"
 #include "Mapping/MappingFunctions.hpp"
 #include "PendingScriptFunctions.hpp"
@@ -24,13 +25,13 @@ constexpr std::array<ScriptFunction, 35> Table{{
     {"GetSelectedElements", GetSelectedElements},
     {"AddComponent", AddComponent},
     {"AddViewpoint", AddViewpoint},
-    {"ImportIfcModel", PendingAcknowledge},
-    {"RegisterIfcFileName", PendingAcknowledge},
+    {"ImportIfcModel", ImportIfcModel},
+    {"RegisterIfcFileName", RegisterIfcFileName},
     {"RequestFileName", RequestFileName},
-    {"GetIfcFile", PendingEmptyText},
+    {"GetIfcFile", GetIfcFile},
     {"GetApplicationInfo", GetApplicationInfo},
-    {"ImportIfcFiles", PendingAcknowledge},
-    {"OpenIfcModels", PendingAcknowledge},
+    {"ImportIfcFiles", ImportIfcFiles},
+    {"OpenIfcModels", OpenIfcModels},
     {"ExportIFCModel", ExportIFCModel},
     {"GetIfcDocuments", GetIfcDocuments},
     {"Create2dPlan", PendingEmptyText},

@@ -81,6 +81,32 @@ GSErrCode ACAPI_Element_GetElemList(API_ElemTypeID typeID, GS::Array<API_Guid>* 
                                                             elements);
 }
 
+GSErrCode ACAPI_ProjectOperation_Open(const API_FileOpenPars* params) {
+    return CallHost<&API_HostFunctionTable::openProject>(params);
+}
+
+GSErrCode ACAPI_Element_Get(API_Element* element) {
+    return CallHost<&API_HostFunctionTable::getElement>(element);
+}
+
+GSErrCode ACAPI_Element_Create(API_Element* element) {
+    return CallHost<&API_HostFunctionTable::createElement>(element);
+}
+
+namespace {
+
+GSErrCode RunCommand(void* command) {
+    return (*static_cast<const std::function<GSErrCode()>*>(command))();
+}
+
+} // namespace
+
+GSErrCode ACAPI_CallUndoableCommand(const GS::UniString& undoName, const std::function<GSErrCode()>& command) {
+    // The host calls back through a plain function; the command stays the caller's for the call.
+    return CallHost<&API_HostFunctionTable::undoableCommand>(&undoName, &RunCommand,
+                                                             const_cast<void*>(static_cast<const void*>(&command)));
+}
+
 bool ACAPI_Element_Filter(const API_Guid& guid, GSFlags filterFlags) {
     bool passes = false;
     return CallHost<&API_HostFunctionTable::elementFilter>(&guid, filterFlags, &passes) == NoError && passes;

@@ -8,6 +8,8 @@
 #include "APIDefinitions.hpp"
 #include "Array.hpp"
 
+#include <functional>
+
 namespace IO {
 class Location;
 }
@@ -40,6 +42,16 @@ class Location;
 [[nodiscard]] GSErrCode ACAPI_Element_GetElemList(API_ElemTypeID typeID, GS::Array<API_Guid>* elements,
                                                   GSFlags filterFlags = 0, const API_Guid& classification = APINULLGuid,
                                                   const API_Guid& renovationFilter = APINULLGuid);
+// Opens a file as the project, replacing the open one.
+[[nodiscard]] GSErrCode ACAPI_ProjectOperation_Open(const API_FileOpenPars* params);
+// Fills the record of the element that element->header.guid names.
+[[nodiscard]] GSErrCode ACAPI_Element_Get(API_Element* element);
+// Makes a new element from the record; its new GUID is written into element->header.guid. Only inside
+// ACAPI_CallUndoableCommand.
+[[nodiscard]] GSErrCode ACAPI_Element_Create(API_Element* element);
+// Runs `command` as one undo step named `undoName`; its result is the command's.
+[[nodiscard]] GSErrCode ACAPI_CallUndoableCommand(const GS::UniString& undoName,
+                                                  const std::function<GSErrCode()>& command);
 // Whether the element passes every filter flag (APIFilt_In3D: shown in the 3D window); false also when the host
 // cannot say.
 [[nodiscard]] bool ACAPI_Element_Filter(const API_Guid& guid, GSFlags filterFlags);
