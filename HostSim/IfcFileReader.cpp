@@ -492,6 +492,28 @@ std::optional<Transform> PlacementTransform(const Model& model, InstanceId id,
     return cache->at(id);
 }
 
+// The length of the well-formed UTF-8 sequence at text[at], 0 when there is none.
+std::size_t Utf8SequenceLength(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    const std::size_t length = lead >= 0xF0 && lead <= 0xF4  ? 4
+                               : lead >= 0xE0                ? 3
+                               : lead >= 0xC2 && lead < 0xE0 ? 2
+                                                             : 0;
+    if (length == 0 || at + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+char32_t DecodeUtf8(const std::string& text, std::size_t at, std::size_t length) {
+    const auto byte = [&](std::size_t i) { return static_cast<char32_t>(static_cast<unsigned char>(text[i])); };
+    char32_t value = byte(at) & (length == 2 ? 0x1F : length == 3 ? 0x0F : 0x07);
+    for (std::size_t i = 1; i < length; ++i)
+        value = (value << 6) | (byte(at + i) & 0x3F);
+    return value;
+}
+
 } // namespace
 
 std::string DecodeStepString(const std::string& literal) {
@@ -545,6 +567,11 @@ std::string DecodeStepString(const std::string& literal) {
         } else if (ch == '\\' && at + 1 < literal.size() && literal[at + 1] == '\\') {
             code.push_back(U'\\');
             at += 2;
+        } else if (static_cast<unsigned char>(ch) >= 0x80) {
+            // Exporters that ignore the escapes write UTF-8 as it is; a byte that starts no sequence is Latin-1.
+            const std::size_t length = Utf8SequenceLength(literal, at);
+            code.push_back(length == 0 ? static_cast<unsigned char>(ch) : DecodeUtf8(literal, at, length));
+            at += length == 0 ? 1 : length;
         } else {
             code.push_back(static_cast<unsigned char>(ch));
             ++at;

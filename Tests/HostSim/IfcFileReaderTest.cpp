@@ -105,6 +105,11 @@ TEST(IfcFileReaderTest, StringEscapesDecodeToUtf8) {
     EXPECT_EQ(HostSim::DecodeStepString("\\X4\\0001F600\\X0\\"), "😀");
     EXPECT_EQ(HostSim::DecodeStepString("\\S\\|"), "ü") << "124 + 128";
     EXPECT_EQ(HostSim::DecodeStepString("\\PA\\x"), "x");
+    EXPECT_EQ(HostSim::DecodeStepString("Stra\xC3\x9F"
+                                        "e \xE6\x9D\xB1"),
+              "Straße 東")
+        << "UTF-8 written as it is";
+    EXPECT_EQ(HostSim::DecodeStepString("caf\xE9"), "café") << "a byte that starts no UTF-8 sequence is Latin-1";
 }
 
 TEST(IfcFileReaderTest, OddInstancesAreSkippedAndEachElementComesOnce) {

@@ -144,7 +144,7 @@ TEST_F(IfcImportScenario, ArgumentsThatNameNoModelEndTheFlowAtOnce) {
 }
 
 TEST_F(IfcImportScenario, OneModelsTextIsWrittenUnderTheRegisteredNameAndOpened) {
-    const std::string text = IfcModel("U", {"Wand \\X2\\00FC\\X0\\ber", "Mur"});
+    const std::string text = IfcModel("U", {"Wand \\X2\\00FC\\X0\\ber", "Mur 東京"});
     const Lines lines = Play(Call("ImportIfcModel", text) + Call("RegisterIfcFileName", "../escape.ifc") +
                              Call("ImportIfcModel", text) + Call("RegisterIfcFileName", "Grüße.ifc") +
                              Call("ImportIfcModel", text) + Call("GetElementNames", json::array({GlobalId("U", 0)})));
@@ -154,6 +154,11 @@ TEST_F(IfcImportScenario, OneModelsTextIsWrittenUnderTheRegisteredNameAndOpened)
     EXPECT_FALSE(std::filesystem::exists(Resources().parent_path() / "escape.ifc"));
     EXPECT_EQ(ReadFile(Resources() / "Grüße.ifc"), text);
     EXPECT_EQ(Names(ResultOf(lines, "GetElementNames")), std::vector<std::string>{"Wand über"});
+    const Lines second = Play(Call("RegisterIfcFileName", "Grüße.ifc") + Call("ImportIfcModel", text) +
+                              Call("GetElementNames", json::array({GlobalId("U", 1)})));
+    EXPECT_EQ(Names(ResultOf(second, "GetElementNames")), std::vector<std::string>{"Mur 東京"})
+        << "UTF-8 text reads back equal\n"
+        << Dump(second);
 }
 
 TEST_F(IfcImportScenario, TheOpenProjectComesBackAsTextThatOpensWithTheSameGlobalIds) {
