@@ -72,6 +72,11 @@ GSErrCode File::Open(OpenMode mode, AccessDeniedTreatment /*accessDenied*/) {
     return NoError;
 }
 
+GSErrCode File::Flush() {
+    if (!IsOpen()) return Error;
+    return ::fsync(descriptor) == 0 ? NoError : Internal::FromErrno(errno);
+}
+
 GSErrCode File::Close() {
     if (!IsOpen()) return NoError;
     const int closed = ::close(descriptor);

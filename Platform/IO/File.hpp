@@ -49,6 +49,8 @@ public:
     GSErrCode ReadBin(char* buffer, USize count, USize* read = nullptr);
     // Writes all count bytes at the current position (at the end in AppendMode).
     GSErrCode WriteBin(const char* buffer, USize count);
+    // Makes what was written durable on the disk before it returns.
+    GSErrCode Flush();
 
 private:
     Location location;

@@ -5,6 +5,7 @@
 #include "FrameFunctions.hpp"
 #include "Mapping/MappingFunctions.hpp"
 #include "PendingScriptFunctions.hpp"
+#include "Publishing/ExportHistory.hpp"
 #include "Viewpoints/SelectionFunctions.hpp"
 #include "Viewpoints/SnapshotExport.hpp"
 #include "Viewpoints/ViewpointApplication.hpp"
@@ -37,8 +38,8 @@ constexpr std::array<ScriptFunction, 35> Table{{
     {"Create2dPlan", PendingEmptyText},
     {"Export2dPlan", PendingAcknowledge},
     {"ExportSnapshot", ExportSnapshot},
-    {"GetExportHistory", PendingEmptyText},
-    {"SaveExportHistoryData", PendingAcknowledge},
+    {"GetExportHistory", GetExportHistory},
+    {"SaveExportHistoryData", SaveExportHistoryData},
     {"GetPlanDocuments", PendingEmptyText},
     {"OpenMappingFile", OpenMappingFile},
     {"SetNewPropertyName", PendingEmptyText},

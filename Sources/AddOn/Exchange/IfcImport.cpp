@@ -1,6 +1,7 @@
 #include "IfcImport.hpp"
 
 #include "ExchangeState.hpp"
+#include "FileContent.hpp"
 #include "HostBinding/HostOperations.hpp"
 #include "HostEnvironment.hpp"
 #include "IfcFileWriter.hpp"
@@ -10,19 +11,16 @@
 #include "Transfer/TransferReports.hpp"
 
 #include "DGAlert.hpp"
-#include "File.hpp"
 #include "FileSystem.hpp"
 #include "JDOMStringParser.hpp"
 #include "JSONValues.hpp"
 #include "Location.hpp"
 #include "Name.hpp"
 
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <optional>
-#include <unistd.h>
 
 namespace {
 
@@ -50,40 +48,6 @@ GSErrCode OpenAsProject(IO::Location& file) {
     params.fileTypeID = APIFType_IfcFile;
     params.file = &file;
     return ACAPI_ProjectOperation_Open(&params);
-}
-
-// Writes the bytes under a temporary name beside the target, then gives them the target's name: a failed write never
-// leaves a cut model under that name.
-bool WriteWhole(const IO::Location& target, const GS::UniString::CStr& bytes) {
-    static std::atomic<unsigned long> sequence = 0;
-    IO::Name targetName;
-    if (target.GetLastLocalName(&targetName) != NoError) return false;
-    IO::Location temporary = target;
-    if (temporary.DeleteLastLocalName() != NoError ||
-        temporary.AppendToLocal(
-            IO::Name(GS::UniString::Printf("~quillmar-%d-%lu-", static_cast<int>(getpid()), ++sequence) +
-                     targetName.ToString())) != NoError) {
-        return false;
-    }
-    {
-        IO::File file(temporary, IO::File::Create);
-        const USize length = static_cast<USize>(std::strlen(bytes.Get()));
-        if (file.GetStatus() != NoError || file.Open(IO::File::WriteEmptyMode, IO::AccessDeniedIsError) != NoError ||
-            file.WriteBin(bytes.Get(), length) != NoError || file.Close() != NoError) {
-            (void)IO::fileSystem.Delete(temporary); // whatever was written goes; the target stays as it was
-            return false;
-        }
-    }
-    bool exists = false;
-    if (IO::fileSystem.Contains(target, &exists) == NoError && exists && IO::fileSystem.Delete(target) != NoError) {
-        (void)IO::fileSystem.Delete(temporary);
-        return false;
-    }
-    if (IO::fileSystem.Rename(temporary, targetName, IO::AccessDeniedIsError) != NoError) {
-        (void)IO::fileSystem.Delete(temporary);
-        return false;
-    }
-    return true;
 }
 
 // The value of a key of the JSON type T; null when missing or of another type (a sound answer instead of
@@ -139,7 +103,10 @@ GS::Ref<JS::Base> ImportIfcModel(const GS::Ref<JS::Base>& argument) {
     const GS::UniString& name = QuillmarPalette::GetInstance().GetExchangeState().registeredIfcFileName;
     if (name.IsEmpty()) return MakeBoolResult(true);
     std::optional<IO::Location> file = ResourceFile(name); // a name that is no plain name is ignored
-    if (!file || !WriteWhole(*file, text.ToCStr(CC_Default))) return MakeBoolResult(true);
+    const GS::UniString::CStr bytes = text.ToCStr(CC_Default);
+    // Written whole before the host opens it: a failed write never leaves a cut model under the name.
+    if (!file || !ReplaceFileContent(*file, bytes.Get(), static_cast<USize>(std::strlen(bytes.Get()))))
+        return MakeBoolResult(true);
     (void)OpenAsProject(*file); // the host tells the user; the page is not told
     return MakeBoolResult(true);
 }
@@ -223,14 +190,6 @@ GS::Ref<JS::Base> GetIfcFile(const GS::Ref<JS::Base>& argument) {
     const GS::UniString path = WriteProjectAsIfc(name + ".ifc", false);
     if (path.IsEmpty()) return MakeStringResult(GS::UniString());
 
-    IO::File file{IO::Location(path)};
-    UInt64 length = 0;
-    if (file.GetStatus() != NoError || file.Open(IO::File::ReadMode, IO::AccessDeniedIsError) != NoError ||
-        file.GetDataLength(&length) != NoError || length > std::numeric_limits<USize>::max() / 2) {
-        return MakeStringResult(GS::UniString());
-    }
-    std::string bytes(static_cast<std::size_t>(length), '\0');
-    if (length > 0 && file.ReadBin(bytes.data(), static_cast<USize>(length)) != NoError)
-        return MakeStringResult(GS::UniString());
-    return MakeStringResult(GS::UniString(bytes.data(), static_cast<USize>(bytes.size()), CC_Default));
+    const std::optional<GS::UniString> text = ReadFileText(IO::Location(path));
+    return MakeStringResult(text.value_or(GS::UniString()));
 }
