@@ -20,8 +20,8 @@ void HostUIBackEnd::AddAlertAnswer(Int32 button) {
     alertAnswers.push_back(button);
 }
 
-void HostUIBackEnd::AddDialogAnswer(DG::ModalDialog::ModalResponse response) {
-    dialogAnswers.push_back(response);
+void HostUIBackEnd::AddDialogAnswer(DialogAnswer answer) {
+    dialogAnswers.push_back(std::move(answer));
 }
 
 void HostUIBackEnd::AddFileAnswer(std::optional<std::string> path) {
@@ -95,15 +95,23 @@ short HostUIBackEnd::ShowAlert(DG::AlertKind, const GS::UniString& largeText, co
 }
 
 void HostUIBackEnd::RunModalDialog(DG::ModalDialog& dialog) {
-    DG::ModalDialog::ModalResponse response = DG::ModalDialog::Cancel;
+    services.transcript->Write(DescribeDialog(dialog));
+    DialogAnswer answer;
     if (!dialogAnswers.empty()) {
-        response = dialogAnswers.front();
+        answer = std::move(dialogAnswers.front());
         dialogAnswers.pop_front();
     }
-    services.transcript->Write(
-        Line{{"dialog", Line{{"id", dialog.GetResourceId()}, {"title", ToUtf8(dialog.GetTitle())}}},
-             {"answer", response == DG::ModalDialog::Accept ? "accept" : "cancel"}});
-    dialog.PostCloseRequest(response);
+    PlayDialogAnswer(dialog, answer, *services.transcript);
+    Line closed{{"title", ToUtf8(dialog.GetTitle())}};
+    if (!dialog.IsCloseRequested()) {
+        // Nothing more from the user: the host ends the dialog as Escape would. An observer may still refuse;
+        // the dialog then ends without a close request, which its Invoke reads as not accepted.
+        closed["unanswered"] = true;
+        dialog.PostCloseRequest(DG::ModalDialog::Cancel);
+    }
+    closed["response"] =
+        dialog.IsCloseRequested() && dialog.GetResponse() == DG::ModalDialog::Accept ? "accept" : "cancel";
+    services.transcript->Write(Line{{"dialogClosed", std::move(closed)}});
 }
 
 bool HostUIBackEnd::RunFileDialog(DG::FileDialog& dialog) {

@@ -2,6 +2,7 @@
 #define HOSTSIM_HOSTUIBACKEND_HPP
 
 #include "HostPage.hpp"
+#include "ModalDialogAnswer.hpp"
 #include "Transcript.hpp"
 
 #include "DGDialog.hpp"
@@ -29,9 +30,11 @@ public:
 
     void SetPageFactory(PageFactory factory);
 
-    // Preset answers, each used once, in the order given. An alert answer is a 1-based button number.
+    // Preset answers, each used once, in the order given. An alert answer is a 1-based button number; a dialog
+    // answer is what the user does in the next modal dialog. A dialog still open when its answer (or the lack of
+    // one) is played out is closed by cancellation.
     void AddAlertAnswer(Int32 button);
-    void AddDialogAnswer(DG::ModalDialog::ModalResponse response);
+    void AddDialogAnswer(DialogAnswer answer);
     // File dialog answers, taken in order: a path chooses that file, nullopt cancels. Without one the dialog cancels.
     void AddFileAnswer(std::optional<std::string> path);
     std::optional<std::string> TakeFileAnswer();
@@ -62,7 +65,7 @@ private:
     std::map<const DG::Panel*, PanelInfo> panels;
     DG::Palette* openPalette = nullptr;
     std::deque<Int32> alertAnswers;
-    std::deque<DG::ModalDialog::ModalResponse> dialogAnswers;
+    std::deque<DialogAnswer> dialogAnswers;
     std::deque<std::optional<std::string>> fileAnswers;
 };
 

@@ -457,12 +457,10 @@ void ScenarioRunner::Answer(const Line& line) {
         if (key == "alert") {
             ui.AddAlertAnswer(GetInt32(value, "answer: \"alert\" (a button number)"));
         } else if (key == "dialog") {
-            if (value == "accept" || value == static_cast<int>(DG::ModalDialog::Accept)) {
-                ui.AddDialogAnswer(DG::ModalDialog::Accept);
-            } else if (value == "cancel" || value == static_cast<int>(DG::ModalDialog::Cancel)) {
-                ui.AddDialogAnswer(DG::ModalDialog::Cancel);
-            } else {
-                throw LineError("answer: \"dialog\" must be \"accept\" or \"cancel\"");
+            try {
+                ui.AddDialogAnswer(ParseDialogAnswer(value));
+            } catch (const std::invalid_argument& e) {
+                throw LineError(std::string("answer: ") + e.what());
             }
         } else if (key == "file") {
             if (value.is_null())

@@ -17,6 +17,9 @@
 // 'MDID': developer and local identifier of the add-on.
 #define ID_ADDON_IDENTIFICATION ID_ADDON
 
+// Modal dialog asking for a new property name: Create and Cancel buttons, the name's text edit, its label.
+#define ID_PROPERTY_NAME_DIALOG 32510
+
 // Icon of the menu item, in two resolutions; the menu item's text refers to it with its "^E3^" control text.
 #define ID_MENU_ICON 10001
 

@@ -61,6 +61,7 @@ bool ModalDialog::Invoke() {
 }
 
 void ModalDialog::PostCloseRequest(ModalResponse r) {
+    if (!NotifyCloseRequest(PanelCloseRequestEvent(*this, r == Accept), true)) return;
     closeRequested = true;
     response = r;
 }

@@ -63,7 +63,8 @@ public:
 
     // Runs the dialog through the host until it closes; true when it closed by acceptance.
     bool Invoke();
-    // Asks the running dialog to close; observers are asked first, as for the close box.
+    // Asks the running dialog to close with that response; it closes unless an observer refuses. The host's close
+    // box posts Cancel.
     void PostCloseRequest(ModalResponse response);
     bool IsCloseRequested() const noexcept { return closeRequested; }
     ModalResponse GetResponse() const noexcept { return response; }

@@ -31,7 +31,7 @@ Panel::Panel(GSResModule module, GSResID resourceId) : resourceId(resourceId) {
         height = description.height;
         for (const RS::DialogItemDescription& item : description.items) {
             descriptions.push_back(ItemDescription{static_cast<short>(item.index), item.type, item.name, item.text,
-                                                   Rect{item.x, item.y, item.width, item.height}});
+                                                   item.lengthLimit, Rect{item.x, item.y, item.width, item.height}});
         }
     }
     BackEnd().PanelCreated(*this);
@@ -59,27 +59,49 @@ void Panel::EnableItems() {
     BackEnd().ItemsEnabledChanged(*this, true);
 }
 
-Rect Panel::GetItemRect(short index) const {
+const Panel::ItemDescription* Panel::FindDescription(short index) const {
     for (const ItemDescription& d : descriptions)
-        if (d.index == index) return d.rect;
-    return {};
+        if (d.index == index) return &d;
+    return nullptr;
+}
+
+Rect Panel::GetItemRect(short index) const {
+    const ItemDescription* d = FindDescription(index);
+    return d != nullptr ? d->rect : Rect{};
 }
 
 GS::UniString Panel::GetItemName(short index) const {
-    for (const ItemDescription& d : descriptions)
-        if (d.index == index) return d.name;
-    return {};
+    const ItemDescription* d = FindDescription(index);
+    return d != nullptr ? d->name : GS::UniString();
 }
 
 GS::UniString Panel::GetItemText(short index) const {
-    for (const ItemDescription& d : descriptions)
-        if (d.index == index) return d.text;
-    return {};
+    const ItemDescription* d = FindDescription(index);
+    return d != nullptr ? d->text : GS::UniString();
+}
+
+RS::DialogItemType Panel::GetItemType(short index) const {
+    const ItemDescription* d = FindDescription(index);
+    return d != nullptr ? d->type : RS::DialogItemType::Browser;
+}
+
+UInt32 Panel::GetItemLengthLimit(short index) const {
+    const ItemDescription* d = FindDescription(index);
+    return d != nullptr ? d->lengthLimit : 0;
+}
+
+Item* Panel::FindItem(short index) const {
+    for (Item* item : items)
+        if (item->GetIndex() == index) return item;
+    return nullptr;
 }
 
 bool Panel::RequestClose() {
-    bool accepted = false;
-    const PanelCloseRequestEvent ev(*this);
+    return NotifyCloseRequest(PanelCloseRequestEvent(*this), false);
+}
+
+bool Panel::NotifyCloseRequest(const PanelCloseRequestEvent& ev, bool acceptedByDefault) {
+    bool accepted = acceptedByDefault;
     // Observers may detach while notified; walk a copy.
     const std::vector<PanelObserver*> current = observers;
     for (PanelObserver* observer : current)
@@ -97,7 +119,7 @@ void Panel::Resize(Int32 dx, Int32 dy) {
 }
 
 Item::Item(const Panel& panel, short index)
-    : panel(const_cast<Panel*>(&panel)), index(index), rect(panel.GetItemRect(index)) {
+    : panel(const_cast<Panel*>(&panel)), index(index), rect(panel.GetItemRect(index)), text(panel.GetItemText(index)) {
     this->panel->items.push_back(this);
 }
 

@@ -23,11 +23,16 @@ struct DG_DLL_EXPORT Rect {
 
 class DG_DLL_EXPORT PanelCloseRequestEvent {
 public:
-    explicit PanelCloseRequestEvent(Panel& source) : source(&source) {}
+    // `accepting`: a modal dialog asked to close by acceptance (its OK button); false for cancellation and the
+    // close box.
+    explicit PanelCloseRequestEvent(Panel& source, bool accepting = false) : source(&source), accepting(accepting) {}
     Panel* GetSource() const noexcept { return source; }
+    bool IsAccepted() const noexcept { return accepting; }
+    bool IsCancelled() const noexcept { return !accepting; }
 
 private:
     Panel* source;
+    bool accepting;
 };
 
 class DG_DLL_EXPORT PanelResizeEvent {
@@ -47,7 +52,7 @@ private:
 class DG_DLL_EXPORT PanelObserver {
 public:
     virtual ~PanelObserver();
-    // Set *accepted to true to let the panel close (what closing means is the panel owner's).
+    // A palette closes when an observer sets *accepted to true; a modal dialog closes unless one sets it to false.
     virtual void PanelCloseRequested(const PanelCloseRequestEvent& ev, bool* accepted);
     virtual void PanelResized(const PanelResizeEvent& ev);
 };
@@ -79,12 +84,22 @@ public:
     Rect GetItemRect(short index) const;
     GS::UniString GetItemName(short index) const;
     GS::UniString GetItemText(short index) const;
+    // The described items are numbered 1 to GetItemCount().
+    short GetItemCount() const noexcept { return static_cast<short>(descriptions.size()); }
+    RS::DialogItemType GetItemType(short index) const;
+    UInt32 GetItemLengthLimit(short index) const;
     const std::vector<Item*>& GetItems() const noexcept { return items; }
+    // The live item with that index; nullptr when none was made.
+    Item* FindItem(short index) const;
 
     // Host side: the user asked to close the panel. Returns whether an observer accepted.
     bool RequestClose();
     // Host side: the user resized the panel by (dx, dy).
     void Resize(Int32 dx, Int32 dy);
+
+protected:
+    // Tells the observers; `accepted` starts as `acceptedByDefault` and each may change it.
+    bool NotifyCloseRequest(const PanelCloseRequestEvent& ev, bool acceptedByDefault);
 
 private:
     friend class Item;
@@ -93,8 +108,10 @@ private:
         RS::DialogItemType type;
         GS::UniString name;
         GS::UniString text;
+        UInt32 lengthLimit;
         Rect rect;
     };
+    const ItemDescription* FindDescription(short index) const;
 
     GSResID resourceId;
     bool valid = false;
@@ -107,7 +124,7 @@ private:
     std::vector<Item*> items;
 };
 
-// A control on a panel, placed as the panel's resource describes. [main-thread]
+// A control on a panel, placed and labelled as the panel's resource describes. [main-thread]
 class DG_DLL_EXPORT Item {
 public:
     Item(const Panel& panel, short index);
@@ -124,10 +141,17 @@ public:
     void Resize(Int32 dx, Int32 dy);
     void Move(Int32 dx, Int32 dy);
 
+    // A button's caption, a static text, an edit's content.
+    const GS::UniString& GetText() const noexcept { return text; }
+
+protected:
+    void SetItemText(const GS::UniString& newText) { text = newText; }
+
 private:
     Panel* panel;
     short index;
     Rect rect;
+    GS::UniString text;
 };
 
 } // namespace DG

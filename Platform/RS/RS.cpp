@@ -90,6 +90,7 @@ std::shared_ptr<const ModuleResources> Convert(const RS::Image::Contents& conten
             itemDescription.type = static_cast<RS::DialogItemType>(item.kind);
             itemDescription.name = FromUtf8(item.name);
             itemDescription.text = FromUtf8(item.text);
+            itemDescription.lengthLimit = item.lengthLimit;
             itemDescription.x = item.rect.x;
             itemDescription.y = item.rect.y;
             itemDescription.width = item.rect.width;

@@ -45,6 +45,7 @@ struct DialogItemDescription {
     DialogItemType type = DialogItemType::Browser;
     GS::UniString name;
     GS::UniString text;
+    UInt32 lengthLimit = 0; // text edits: the most characters the user can type; 0 for no limit
     Int32 x = 0;
     Int32 y = 0;
     Int32 width = 0;

@@ -144,7 +144,7 @@ bool ReadDialog(Reader& in, Dialog& dialog) {
     dialog.title = in.Text();
     dialog.name = in.Text();
     dialog.displayName = in.Text();
-    const std::uint32_t count = in.Count(28);
+    const std::uint32_t count = in.Count(32);
     for (std::uint32_t i = 0; i < count && in.Ok(); ++i) {
         DialogItem item;
         const auto itemKind = ToItemKind(in.U32());
@@ -153,6 +153,7 @@ bool ReadDialog(Reader& in, Dialog& dialog) {
         item.rect = in.Box();
         item.name = in.Text();
         item.text = in.Text();
+        item.lengthLimit = in.U32();
         dialog.items.push_back(std::move(item));
     }
     return in.AtEnd();
@@ -222,6 +223,7 @@ std::vector<std::uint8_t> Write(const Contents& contents) {
                 out.Box(item.rect);
                 out.Text(item.name);
                 out.Text(item.text);
+                out.U32(item.lengthLimit);
             }
         });
     }

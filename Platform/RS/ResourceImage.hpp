@@ -28,7 +28,7 @@ constexpr std::uint32_t FourCharCode(const char (&code)[5]) noexcept {
 
 constexpr const char* SectionName = ".gsres";
 constexpr std::uint32_t Magic = 0x53525347; // the bytes "GSRS" at the start of the image
-constexpr std::uint32_t FormatVersion = 1;
+constexpr std::uint32_t FormatVersion = 2;
 
 constexpr std::uint32_t StringListType = FourCharCode("STR#");
 constexpr std::uint32_t DialogType = FourCharCode("GDLG");
@@ -58,6 +58,7 @@ struct DialogItem {
     Rect rect;
     std::string name;
     std::string text;
+    std::uint32_t lengthLimit = 0; // text edits: the most characters the user can type; 0 for no limit
     friend bool operator==(const DialogItem&, const DialogItem&) = default;
 };
 

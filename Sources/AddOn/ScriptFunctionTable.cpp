@@ -42,7 +42,7 @@ constexpr std::array<ScriptFunction, 35> Table{{
     {"SaveExportHistoryData", SaveExportHistoryData},
     {"GetPlanDocuments", PendingEmptyText},
     {"OpenMappingFile", OpenMappingFile},
-    {"SetNewPropertyName", PendingEmptyText},
+    {"SetNewPropertyName", SetNewPropertyName},
     {"GetPublishSetHeaders", PendingEmptyText},
     {"GetPublishSetItems", PendingEmptyText},
     {"HandlePublishSets", PendingAcknowledge},

@@ -138,17 +138,34 @@ TEST(Scenario, AlertsAreRecordedAndAnsweredAsPreset) {
     EXPECT_EQ(ErrorText(lines), "answer: the alert has no button 5; it was closed with button 1");
 }
 
-TEST(Scenario, ModalDialogsCancelUnlessAnsweredOtherwise) {
+TEST(Scenario, ModalDialogsAreAnsweredStepByStepAndCancelledWhenUnanswered) {
     const Lines lines = RunScenario(Open + R"S({"call": "Modal"}
 {"answer": {"dialog": "accept"}}
-{"call": "Modal"})S");
+{"call": "Modal"}
+{"answer": {"dialog": [{"click": 1}, {"click": 5}, {"type": "x", "item": 1}]}}
+{"call": "Modal"}
+{"answer": {"dialog": [{"close": "yes"}]}})S");
     const Lines dialogs = With(lines, "dialog");
-    ASSERT_EQ(dialogs.size(), 2u) << Dump(lines);
-    EXPECT_EQ(dialogs[0], json::parse(R"S({"dialog": {"id": 32510, "title": "Fake Question"}, "answer": "cancel"})S"));
-    EXPECT_EQ(dialogs[1]["answer"], "accept");
+    ASSERT_EQ(dialogs.size(), 3u) << Dump(lines);
+    EXPECT_EQ(dialogs[0], json::parse(R"S({"dialog": {"id": 32510, "title": "Fake Question",
+        "items": [{"item": 1, "kind": "button", "text": "OK"}]}})S"));
+    const Lines closed = With(lines, "dialogClosed");
+    ASSERT_EQ(closed.size(), 3u) << Dump(lines);
+    EXPECT_EQ(closed[0], json::parse(R"S({"dialogClosed": {"title": "Fake Question", "unanswered": true,
+        "response": "cancel"}})S"));
+    EXPECT_EQ(closed[1], json::parse(R"S({"dialogClosed": {"title": "Fake Question", "response": "accept"}})S"));
+    // The add-on made no item objects, so there is nothing to click or type into; the dialog stays open.
+    EXPECT_EQ(closed[2], closed[0]);
+    const Lines errors = With(lines, "error");
+    ASSERT_EQ(errors.size(), 4u) << Dump(lines);
+    EXPECT_EQ(errors[0]["error"], "answer: the dialog \"Fake Question\" has no button 1");
+    EXPECT_EQ(errors[1]["error"], "answer: the dialog \"Fake Question\" has no button 5");
+    EXPECT_EQ(errors[2]["error"], "answer: the dialog \"Fake Question\" has no text edit 1");
+    EXPECT_EQ(errors[3]["error"], "answer: a close step is {\"close\": true}");
     const Lines calls = With(lines, "call");
     EXPECT_EQ(calls[0], CallResult("Modal", false));
     EXPECT_EQ(calls[1], CallResult("Modal", true));
+    EXPECT_EQ(calls[2], CallResult("Modal", false));
 }
 
 TEST(Scenario, CallsConvertEachArgumentAndResultKind) {

@@ -23,6 +23,7 @@ constexpr std::int64_t MaxResourceId = 32767;
 constexpr std::int64_t MaxCoordinate = 32767;
 constexpr std::int64_t MaxIconSide = 1024;
 constexpr std::int64_t MaxDpi = 10000;
+constexpr std::int64_t MaxLengthLimit = 65535;
 
 // Where in which file a value sits, for error messages.
 class Context {
@@ -262,12 +263,17 @@ private:
         const json& items = Array(object, at, "items", false);
         for (std::size_t i = 0; i < items.size(); ++i) {
             const Context where = at / "items" / i;
-            CheckKeys(items[i], where, {"type", "x", "y", "width", "height"}, {"name", "text"});
+            CheckKeys(items[i], where, {"type", "x", "y", "width", "height"}, {"name", "text", "lengthLimit"});
             Image::DialogItem item;
             item.kind = KindMember(items[i], where, ItemKinds);
             item.rect = ReadRect(items[i], where);
             item.name = Text(items[i], where, "name");
             item.text = Text(items[i], where, "text");
+            if (items[i].contains("lengthLimit")) {
+                if (item.kind != Image::ItemKind::TextEdit) (where / "lengthLimit").Fail("only text edits have one");
+                item.lengthLimit = static_cast<std::uint32_t>(
+                    Integer(items[i].at("lengthLimit"), where / "lengthLimit", 1, MaxLengthLimit));
+            }
             if (item.rect.x + item.rect.width > dialog.rect.width ||
                 item.rect.y + item.rect.height > dialog.rect.height)
                 where.Fail("item reaches outside the dialog's " + std::to_string(dialog.rect.width) + " x " +

@@ -1,6 +1,8 @@
 #include "MappingFunctions.hpp"
 
+#include "HostBinding/AddOnProcess.hpp"
 #include "MappingState.hpp"
+#include "PropertyNameDialog.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
 
@@ -26,4 +28,10 @@ GS::Ref<JS::Base> OpenMappingFile(const GS::Ref<JS::Base>&) {
     GS::UniString path;
     if (file.ToPath(&path) != NoError) return MakeStringResult(GS::UniString());
     return MakeStringResult(path);
+}
+
+GS::Ref<JS::Base> SetNewPropertyName(const GS::Ref<JS::Base>& argument) {
+    PropertyNameDialog dialog(GetResourceModule(), DecodeStringListArgument(argument));
+    if (!dialog.Invoke()) return MakeStringResult(GS::UniString());
+    return MakeStringResult(dialog.GetResultName());
 }

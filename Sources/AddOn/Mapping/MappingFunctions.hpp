@@ -9,4 +9,8 @@
 // [main-thread]
 GS::Ref<JS::Base> OpenMappingFile(const GS::Ref<JS::Base>& argument);
 
+// Asks the user for a new property name that is not among the names given (a list of strings, or one string).
+// Returns the name, or "" when the user cancelled. [main-thread]
+GS::Ref<JS::Base> SetNewPropertyName(const GS::Ref<JS::Base>& argument);
+
 #endif

@@ -1,6 +1,9 @@
 #include "RecordingBackEnd.hpp"
 
+#include "DGButton.hpp"
+#include "DGCompoundItemObserver.hpp"
 #include "DGDialog.hpp"
+#include "DGEditControl.hpp"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +144,62 @@ TEST_F(PanelTest, ModalDialogReportsAcceptanceFromTheBackEnd) {
 
     DG::SetUIBackEnd(nullptr);
     EXPECT_FALSE(dialog.Invoke()) << "without a back end a dialog is cancelled";
+}
+
+// A dialog that observes its own items, as add-on dialogs do: Create closes unless vetoed, Cancel cancels.
+class ObservingDialog : public DG::ModalDialog,
+                        public DG::PanelObserver,
+                        public DG::ButtonItemObserver,
+                        public DG::CompoundItemObserver {
+public:
+    ObservingDialog() : DG::ModalDialog(TestModule(), 701), create(*this, 1), cancel(*this, 2), edit(*this, 3) {
+        Attach(*this);
+        AttachToAllItems(*this);
+    }
+    void ButtonClicked(const DG::ButtonClickEvent& ev) override {
+        PostCloseRequest(ev.GetSource() == &create ? Accept : Cancel);
+    }
+    void PanelCloseRequested(const DG::PanelCloseRequestEvent& ev, bool* accepted) override {
+        closeRequests.push_back(ev.IsAccepted());
+        if (veto) *accepted = false;
+    }
+
+    DG::Button create;
+    DG::Button cancel;
+    DG::TextEdit edit;
+    bool veto = false;
+    std::vector<bool> closeRequests;
+};
+
+TEST_F(PanelTest, ItemObserversSeeClicksAndMayRefuseTheClose) {
+    ObservingDialog dialog;
+    EXPECT_EQ(dialog.create.GetText(), GS::UniString("Create"));
+    dialog.veto = true;
+    EXPECT_TRUE(dialog.create.Click());
+    EXPECT_FALSE(dialog.IsCloseRequested()) << "the observer refused";
+    dialog.veto = false;
+    dialog.DisableItems();
+    EXPECT_FALSE(dialog.cancel.Click()) << "disabled items take no clicks";
+    dialog.EnableItems();
+    EXPECT_TRUE(dialog.cancel.Click());
+    EXPECT_TRUE(dialog.IsCloseRequested());
+    EXPECT_EQ(dialog.GetResponse(), DG::ModalDialog::Cancel);
+    EXPECT_EQ(dialog.closeRequests, (std::vector<bool>{true, false}));
+
+    dialog.DetachFromAllItems(dialog);
+    dialog.create.Click();
+    EXPECT_EQ(dialog.closeRequests.size(), 2u) << "detached from its items";
+}
+
+TEST_F(PanelTest, TextEditKeepsToItsLengthLimitWithoutSplittingACharacter) {
+    ObservingDialog dialog;
+    EXPECT_EQ(dialog.edit.GetMaxLength(), 4u);
+    dialog.edit.SetText("abcdef");
+    EXPECT_EQ(dialog.edit.GetText(), GS::UniString("abcd"));
+    dialog.edit.SetText(GS::UniString(u"abc\U0001F600"));
+    EXPECT_EQ(dialog.edit.GetText(), GS::UniString("abc")) << "the emoji's two units do not both fit";
+    dialog.edit.SetText(GS::UniString(u"ab\U0001F600"));
+    EXPECT_EQ(dialog.edit.GetText().GetLength(), 4u);
 }
 
 } // namespace

@@ -118,6 +118,13 @@ TEST_F(ResourceCompiler, ValuesMustHaveTheirTypeAndRange) {
     EXPECT_THAT(ErrorOf(R"({"addOnIdentifications": [{"id": 1, "developerId": 1, "localId": -1}]})"),
                 HasSubstr("/localId: value -1 outside"));
     EXPECT_THAT(ErrorOf(R"({"stringLists": [{"id": 1, "strings": ["a"]},)"), HasSubstr("invalid JSON"));
+    EXPECT_THAT(ErrorOf(Dialog(R"({"type": "button", "x": 0, "y": 0, "width": 5, "height": 5, "lengthLimit": 3})")),
+                HasSubstr("/lengthLimit: only text edits have one"));
+    EXPECT_THAT(ErrorOf(Dialog(R"({"type": "textEdit", "x": 0, "y": 0, "width": 5, "height": 5, "lengthLimit": 0})")),
+                HasSubstr("/lengthLimit: value 0 outside 1..65535"));
+    const auto limited =
+        CompileText(Dialog(R"({"type": "textEdit", "x": 0, "y": 0, "width": 5, "height": 5, "lengthLimit": 65535})"));
+    EXPECT_EQ(limited.contents.dialogs[0].items[0].lengthLimit, 65535u);
 }
 
 TEST_F(ResourceCompiler, ItemsMustLieInsideTheirDialog) {

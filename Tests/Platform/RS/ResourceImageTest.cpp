@@ -19,6 +19,7 @@ Contents Sample() {
     dialog.displayName = "Seven";
     dialog.items.push_back({ItemKind::Button, {1, 2, 3, 4}, "", "OK"});
     dialog.items.push_back({ItemKind::SingleSelListBox, {5, 6, 7, 8}, "List", ""});
+    dialog.items.push_back({ItemKind::TextEdit, {9, 10, 11, 12}, "Name", "", 255});
     contents.dialogs.push_back(dialog);
     contents.icons.push_back({9, {{2, 1, 96, {1, 2, 3}}, {4, 2, 192, {}}}});
     contents.identifications.push_back({7, 0xFFFFFFFFu, 0});

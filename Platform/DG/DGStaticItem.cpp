@@ -1,0 +1,7 @@
+#include "DGStaticItem.hpp"
+
+namespace DG {
+
+LeftText::~LeftText() = default;
+
+} // namespace DG
