@@ -568,7 +568,10 @@ struct HostServices::Operations {
         HostServices* host = Enter(token, API_HostSlot::CallAddOnCommand, &refusal);
         if (host == nullptr) return refusal;
         if (module == nullptr) return APIERR_BADPARS;
-        if (module->developerID != IfcAddOnDeveloperID || module->localID != IfcAddOnLocalID) {
+        const bool ifc = module->developerID == IfcAddOnDeveloperID && module->localID == IfcAddOnLocalID;
+        const bool dwg = module->developerID == DwgTranslatorDeveloperID && module->localID == DwgTranslatorLocalID &&
+                         host->state.dwgTranslatorInstalled;
+        if (!ifc && !dwg) {
             host->transcript->Write(Line{{"addOnCommand", ToUtf8(API_FourCharCodeToText(code))},
                                          {"module", Line{module->developerID, module->localID}},
                                          {"installed", false}});
@@ -579,6 +582,7 @@ struct HostServices::Operations {
             host->transcript->Write(Line{{"failed", codeText}});
             return APIERR_GENERAL;
         }
+        if (dwg) return host->dwgTranslator.Call(code, version, params, resultData, silent);
         return host->ifcAddOn.Call(code, version, params, resultData, silent);
     }
 
@@ -664,6 +668,11 @@ struct HostServices::Operations {
         }
         if (params->fileTypeID == APIFType_PNGFile)
             return host->SavePicture(*params->file, static_cast<const API_SavePars_Picture*>(typeParams));
+        if (params->fileTypeID == APIFType_JPGFile)
+            return host->SavePlanPicture(*params->file, APIFType_JPGFile,
+                                         static_cast<const API_SavePars_Picture*>(typeParams));
+        if (params->fileTypeID == APIFType_PdfFile)
+            return host->SavePlanPdf(*params->file, static_cast<const API_SavePars_Pdf*>(typeParams));
         if (params->fileTypeID != APIFType_IfcFile) return APIERR_NOTSUPPORTED;
         return host->SaveIfc(*params->file, static_cast<const API_SavePars_Ifc*>(typeParams));
     }
@@ -799,9 +808,10 @@ struct HostServices::Operations {
 HostServices::HostServices(std::shared_ptr<Transcript> transcriptPtr, std::shared_ptr<MainThread> mainThreadPtr)
     : transcript(std::move(transcriptPtr)), mainThread(std::move(mainThreadPtr)),
       ifcModel(std::make_unique<IfcHostModel>(*this)), ifcAddOn(transcript, parameterLists),
-      self(std::make_shared<HostServices*>(this)) {
+      dwgTranslator(transcript, parameterLists, state), self(std::make_shared<HostServices*>(this)) {
     RegisterHostCommands();
     Register3DCommands();
+    RegisterPublisherCommands();
 }
 
 HostServices::~HostServices() {

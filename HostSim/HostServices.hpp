@@ -1,6 +1,7 @@
 #ifndef HOSTSIM_HOSTSERVICES_HPP
 #define HOSTSIM_HOSTSERVICES_HPP
 
+#include "DwgTranslatorStandIn.hpp"
 #include "IfcAddOnStandIn.hpp"
 #include "MainThread.hpp"
 #include "ParameterLists.hpp"
@@ -93,6 +94,7 @@ struct HostState {
     IO::Location userDataFolder;   // special folder 5
     IO::Location exchangeFolder;   // special folder 7
     std::set<std::string> failing; // slot names and command codes that answer APIERR_GENERAL
+    PublishFaults publishFaults;   // faults of the publisher-set commands for single sets and items
     std::vector<UInt32> unknownCommands;
     API_Guid ownToken; // the token GUID the host gave the add-on
 
@@ -106,6 +108,7 @@ struct HostState {
     std::vector<API_Guid> zoomTarget;    // what the last successful 'ZTEL' zoomed to
     USize handlesGiven = 0;              // memory handles allocated for the add-on since the services were activated
     std::vector<std::string> savedFiles; // paths of the files the save operation wrote, in order
+    bool dwgTranslatorInstalled = true;  // whether the DWG translator add-on answers add-on commands
     std::optional<std::string> undoStep; // the name of the undoable command running; elements are made only then
     UInt32 createdElements = 0;          // elements made so far, from which the next new GUID is derived
 };
@@ -174,6 +177,7 @@ public:
     // The host's named parameter lists and its IFC add-on, which keeps the presets the IFC export applies.
     const ParameterLists& GetParameterLists() const noexcept { return parameterLists; }
     IfcAddOnStandIn& GetIfcAddOn() noexcept { return ifcAddOn; }
+    DwgTranslatorStandIn& GetDwgTranslator() noexcept { return dwgTranslator; }
 
     // Lets a query of the IFC model run, under the same rules as the table's operations (main thread, not after
     // release, not failing by the scenario's wish); false, with the transcript line those rules write, otherwise.
@@ -194,9 +198,22 @@ private:
     // Replaces the project with the building elements of an IFC file; the project stays as it was when the file
     // cannot be read.
     GSErrCode OpenIfc(const std::filesystem::path& file);
-    // Writes a picture of the 3D window, which must be the active window.
+    // Writes a PNG picture of the active window: of the 3D window as it shows the model, of any other as the floor
+    // plan.
     GSErrCode SavePicture(const IO::Location& target, const API_SavePars_Picture* picture);
+    // The floor plan as a PNG or JPEG picture, or as a PDF; not from the 3D window (APIERR_NOTSUPPORTED).
+    GSErrCode SavePlanPicture(const IO::Location& target, API_FileTypeID type, const API_SavePars_Picture* picture);
+    GSErrCode SavePlanPdf(const IO::Location& target, const API_SavePars_Pdf* pdf);
     void Register3DCommands();
+    // 'GNSN', 'GNSE', 'GNCI' and 'PUBL' over the project's publisher sets (HostServicesPublish.cpp).
+    void RegisterPublisherCommands();
+    // Publishes one item of the set into `folder` (made when missing), with the item's planned fault, and writes the
+    // published line.
+    GSErrCode PublishItem(const PublisherSet& set, const PublisherItem& item, const std::filesystem::path& folder);
+    // Writes `copies` files of the item (of a folder: of each item below it, in a subfolder of its name) and adds
+    // their paths to `files`; false when one cannot be written.
+    bool PublishFiles(const PublisherItem& item, const std::filesystem::path& folder, int copies,
+                      std::vector<std::filesystem::path>& files);
     void WriteShown3D();
     // A handle of `size` zeroed bytes, counted as given to the add-on; nullptr when memory is short.
     GSHandle GiveHandle(std::size_t size);
@@ -212,6 +229,7 @@ private:
     std::unique_ptr<IfcHostModel> ifcModel;
     ParameterLists parameterLists;
     IfcAddOnStandIn ifcAddOn;
+    DwgTranslatorStandIn dwgTranslator;
     USize handleBaseline = 0;
     bool selectionNotificationPending = false;
     // Posted tasks hold it weakly, so a task that outlives the services does nothing.

@@ -1,6 +1,8 @@
-// The host's 3D window operations: projection, window mapping, shown elements, survey point and its picture.
+// The host's 3D window operations: projection, window mapping, shown elements, survey point and its picture; and
+// the pictures and PDF of the floor plan, which the same save operation writes from the other windows.
 
 #include "HostServices.hpp"
+#include "PlanDrawing.hpp"
 
 #include <unordered_set>
 
@@ -16,6 +18,20 @@ PictureScene CurrentScene(const HostState& state, bool highlightSelection) {
     if (state.cutPlanesOn) scene.cuts = state.cutShapes;
     if (highlightSelection) scene.highlighted.insert(state.selection.begin(), state.selection.end());
     return scene;
+}
+
+// The saved line of a picture: the file, its type and every picture parameter, as the record names them.
+Line PictureSavedLine(const std::filesystem::path& file, API_FileTypeID type, const API_SavePars_Picture& picture,
+                      PictureSize size) {
+    return Line{{"saved", Line{{"file", file.string()},
+                               {"type", type},
+                               {"colorDepth", picture.colorDepth},
+                               {"dithered", picture.dithered != 0},
+                               {"view2D", picture.view2D != 0},
+                               {"crop", picture.crop != 0},
+                               {"keepSelectionHighlight", picture.keepSelectionHighlight != 0},
+                               {"width", size.width},
+                               {"height", size.height}}}};
 }
 
 } // namespace
@@ -176,16 +192,59 @@ GSErrCode HostServices::SavePicture(const IO::Location& target, const API_SavePa
         transcript->Error("saveProject: no picture save parameters");
         return APIERR_BADPARS;
     }
-    // Only the 3D window is drawn here; a picture of another window is an operation this host does not offer.
-    if (state.activeWindow != APIWind_3DModelID) return APIERR_NOTSUPPORTED;
+    // Every window but the 3D window shows the floor plan here.
+    if (state.activeWindow != APIWind_3DModelID) return SavePlanPicture(target, APIFType_PNGFile, picture);
     const std::filesystem::path file = target.ToFileSystemPath();
     if (!WriteViewPicture(file, state.project, state.view3D, CurrentScene(state, picture->keepSelectionHighlight != 0)))
         return APIERR_GENERAL;
     state.savedFiles.push_back(file.string());
-    const PictureSize size = GetPictureSize(state.view3D.window);
-    transcript->Write(Line{
-        {"saved",
-         Line{{"file", file.string()}, {"type", APIFType_PNGFile}, {"width", size.width}, {"height", size.height}}}});
+    transcript->Write(PictureSavedLine(file, APIFType_PNGFile, *picture, GetPictureSize(state.view3D.window)));
+    return NoError;
+}
+
+GSErrCode HostServices::SavePlanPicture(const IO::Location& target, API_FileTypeID type,
+                                        const API_SavePars_Picture* picture) {
+    if (picture == nullptr) {
+        transcript->Error("saveProject: no picture save parameters");
+        return APIERR_BADPARS;
+    }
+    if (state.activeWindow == APIWind_3DModelID) return APIERR_NOTSUPPORTED;
+    if (!UsablePictureParameters(*picture)) {
+        transcript->Error("saveProject: colour depth " + std::to_string(picture->colorDepth) + " is not offered");
+        return APIERR_BADPARS;
+    }
+    const std::optional<PictureSize> size = GetPlanPictureSize(state.project, *picture);
+    const std::filesystem::path file = target.ToFileSystemPath();
+    const PlanPictureFormat format = type == APIFType_JPGFile ? PlanPictureFormat::Jpeg : PlanPictureFormat::Png;
+    if (!size || !WritePlanPicture(file, state.project, *picture, format)) return APIERR_GENERAL;
+    state.savedFiles.push_back(file.string());
+    transcript->Write(PictureSavedLine(file, type, *picture, *size));
+    return NoError;
+}
+
+GSErrCode HostServices::SavePlanPdf(const IO::Location& target, const API_SavePars_Pdf* pdf) {
+    if (pdf == nullptr) {
+        transcript->Error("saveProject: no PDF save parameters");
+        return APIERR_BADPARS;
+    }
+    if (state.activeWindow == APIWind_3DModelID) return APIERR_NOTSUPPORTED;
+    const auto number = [](float value) { return Line(static_cast<double>(value)); };
+    const Line parameters{{"leftMargin", number(pdf->leftMargin)},
+                          {"topMargin", number(pdf->topMargin)},
+                          {"rightMargin", number(pdf->rightMargin)},
+                          {"bottomMargin", number(pdf->bottomMargin)},
+                          {"sizeX", number(pdf->sizeX)},
+                          {"sizeY", number(pdf->sizeY)}};
+    if (!UsablePdfParameters(*pdf)) {
+        transcript->Error("saveProject: unusable PDF page " + parameters.dump());
+        return APIERR_BADPARS;
+    }
+    const std::filesystem::path file = target.ToFileSystemPath();
+    if (!WritePlanPdf(file, state.project, *pdf)) return APIERR_GENERAL;
+    state.savedFiles.push_back(file.string());
+    Line saved{{"file", file.string()}, {"type", APIFType_PdfFile}};
+    saved.update(parameters);
+    transcript->Write(Line{{"saved", std::move(saved)}});
     return NoError;
 }
 

@@ -4,6 +4,7 @@
 
 #include "DGButton.hpp"
 #include "DGEditControl.hpp"
+#include "DGListBox.hpp"
 
 #include <stdexcept>
 
@@ -57,6 +58,58 @@ DialogStep ParseStep(const Line& step) {
     return parsed;
 }
 
+const char* JustificationName(DG::ListBox::Justification justification) {
+    switch (justification) {
+    case DG::ListBox::DefaultJust:
+        return "default";
+    case DG::ListBox::Left:
+        return "left";
+    case DG::ListBox::Center:
+        return "center";
+    case DG::ListBox::Right:
+        return "right";
+    }
+    return "unknown";
+}
+
+const char* TruncationName(DG::ListBox::Truncation truncation) {
+    switch (truncation) {
+    case DG::ListBox::NoTruncate:
+        return "none";
+    case DG::ListBox::EndTruncate:
+        return "end";
+    case DG::ListBox::MiddleTruncate:
+        return "middle";
+    }
+    return "unknown";
+}
+
+// A list's fields, header and rows as the user sees them; each row holds one text per field.
+void DescribeList(const DG::ListBox& list, Line& item) {
+    Line fields = Line::array();
+    Line header = Line::array();
+    for (short field = 1; field <= list.GetTabFieldCount(); ++field) {
+        const DG::ListBox::TabField tab = list.GetTabField(field);
+        fields.push_back(Line{{"begin", tab.begin},
+                              {"end", tab.end},
+                              {"justification", JustificationName(tab.justification)},
+                              {"truncation", TruncationName(tab.truncation)},
+                              {"separator", tab.hasSeparator}});
+        header.push_back(
+            Line{{"text", ToUtf8(list.GetHeaderItemText(field))}, {"size", list.GetHeaderItemSize(field)}});
+    }
+    Line rows = Line::array();
+    for (short row = 1; row <= list.GetItemCount(); ++row) {
+        Line texts = Line::array();
+        for (short field = 1; field <= list.GetTabFieldCount(); ++field)
+            texts.push_back(ToUtf8(list.GetTabItemText(row, field)));
+        rows.push_back(std::move(texts));
+    }
+    item["tabFields"] = std::move(fields);
+    item["header"] = Line{{"synchronized", list.IsHeaderSynchronized()}, {"items", std::move(header)}};
+    item["rows"] = std::move(rows);
+}
+
 std::string DialogTitle(const DG::ModalDialog& dialog) {
     return ToUtf8(dialog.GetTitle());
 }
@@ -84,6 +137,7 @@ Line DescribeDialog(const DG::ModalDialog& dialog) {
         const DG::Item* live = dialog.FindItem(index);
         const GS::UniString text = live != nullptr ? live->GetText() : dialog.GetItemText(index);
         item["text"] = ToUtf8(text);
+        if (const auto* list = dynamic_cast<const DG::ListBox*>(live)) DescribeList(*list, item);
         items.push_back(std::move(item));
     }
     return Line{{"dialog", Line{{"id", dialog.GetResourceId()}, {"title", DialogTitle(dialog)}, {"items", items}}}};

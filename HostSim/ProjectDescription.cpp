@@ -280,7 +280,8 @@ std::optional<ObjectNumber> ProjectDescription::ObjectOfElement(const API_Guid& 
 
 ProjectDescription ParseProjectDescription(const nlohmann::json& description) {
     if (!description.is_object()) Fail("the document is not an object");
-    CheckKeys(description, {"name", "elements", "objects", "propertyGroups", "ifcTranslators"}, "the document");
+    CheckKeys(description, {"name", "elements", "objects", "propertyGroups", "ifcTranslators", "publisherSets"},
+              "the document");
     ProjectDescription result;
     const nlohmann::json& name = Member(description, "name", "the document");
     if (name.is_string()) {
@@ -318,6 +319,8 @@ ProjectDescription ParseProjectDescription(const nlohmann::json& description) {
         for (const nlohmann::json& translator : *translators)
             result.ifcTranslators.push_back(StringValue(translator, "ifcTranslators", "the document"));
     }
+    if (const auto sets = description.find("publisherSets"); sets != description.end())
+        result.publisherSets = PublisherSets::Parse(*sets);
     result.Reindex();
     return result;
 }

@@ -2,6 +2,7 @@
 #define HOSTSIM_PROJECTDESCRIPTION_HPP
 
 #include "IfcGlobalId.hpp"
+#include "PublisherSets.hpp"
 
 #include "APIDefinitions.hpp"
 
@@ -73,6 +74,8 @@ struct ProjectDescription {
     std::vector<ProjectPropertyGroup> propertyGroups;
     // The host's IFC export translators by name, in order.
     std::vector<std::string> ifcTranslators{"General Translator"};
+    // The navigator's publisher sets with their item trees.
+    PublisherSets publisherSets;
 
     // Throws std::runtime_error when a GUID appears twice.
     void Reindex();
@@ -109,8 +112,9 @@ private:
 // "externalGlobalId"?, "typeID"?, "shownIn3D"?, "locked"?, "ifcType"?, "bounds"?: {"xMin", "yMin", "zMin", "xMax",
 // "yMax", "zMax"}, "propertyValues"?: {"{definition GUID}": value}}], "objects": [{"globalId", "type"?}],
 // "propertyGroups"?: [{"guid", "name", "type"?, "definitions"?: [{"guid", "name"}]}], "ifcTranslators"?: ["name",
-// ...]}. A missing GlobalId is computed from the GUID. Throws std::runtime_error naming what is wrong (also for unknown
-// keys and for values of no definition).
+// ...], "publisherSets"?: [{"name", "guid", "rootGuid", "items"?: [{"name", "guid", "kind"?, "format"?,
+// "children"? | "childrenOf"?}]}]}. A missing GlobalId is computed from the GUID. Throws std::runtime_error naming what
+// is wrong (also for unknown keys and for values of no definition).
 ProjectDescription ParseProjectDescription(const nlohmann::json& description);
 ProjectDescription LoadProjectDescription(const std::filesystem::path& file);
 

@@ -438,11 +438,22 @@ void ScenarioRunner::HostChange(const Line& line) {
             } catch (const std::invalid_argument& e) {
                 throw LineError(std::string("host: ") + e.what());
             }
+        } else if (key == "dwgTranslator") {
+            const std::string presence = GetString(value, "host: \"dwgTranslator\"");
+            if (presence != "present" && presence != "missing")
+                throw LineError("host: \"dwgTranslator\" must be \"present\" or \"missing\"");
+            state.dwgTranslatorInstalled = presence == "present";
         } else if (key == "syntheticElements") {
             if (!value.is_number_unsigned() || value.get<std::uint64_t>() > MaxSyntheticElements)
                 throw LineError("host: \"syntheticElements\" must be a count from 0 to " +
                                 std::to_string(MaxSyntheticElements));
             ReplaceElements(state, MakeSyntheticProject(value.get<std::size_t>()));
+        } else if (key == "publishFaults") {
+            try {
+                state.publishFaults = ParsePublishFaults(value, state.project.publisherSets);
+            } catch (const std::invalid_argument& e) {
+                throw LineError(std::string("host: ") + e.what());
+            }
         } else {
             throw LineError("host: unknown setting " + Quoted(key));
         }

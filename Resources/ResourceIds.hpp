@@ -20,6 +20,9 @@
 // Modal dialog asking for a new property name: Create and Cancel buttons, the name's text edit, its label.
 #define ID_PROPERTY_NAME_DIALOG 32510
 
+// Modal dialog listing the items a publishing run could not publish: OK button, the report line, the list of titles.
+#define ID_PUBLISH_REPORT_DIALOG 32520
+
 // Icon of the menu item, in two resolutions; the menu item's text refers to it with its "^E3^" control text.
 #define ID_MENU_ICON 10001
 

@@ -21,6 +21,10 @@ packages=(
   libcurl4-openssl-dev
   curl
   libpng-dev
+  libjpeg62-turbo-dev
+  libcairo2-dev
+  libdxflib-dev
+  libpoppler-cpp-dev
   libssl-dev
   libcpp-httplib-dev
   libxerces-c-dev

@@ -370,7 +370,9 @@ constexpr GSFlags APIFilt_In3D = 8; // shown in the 3D window
 // File type codes of the save operation.
 using API_FileTypeID = Int32;
 constexpr API_FileTypeID APIFType_PNGFile = 16; // a picture of the active window; typeParams: API_SavePars_Picture
+constexpr API_FileTypeID APIFType_JPGFile = 19; // the same as a JPEG picture; typeParams: API_SavePars_Picture
 constexpr API_FileTypeID APIFType_IfcFile = 35;
+constexpr API_FileTypeID APIFType_PdfFile = 48; // the active 2D window as a vector PDF; typeParams: API_SavePars_Pdf
 
 // The host's general save record; the fields not named here stay zero.
 struct API_FileSavePars {
@@ -428,6 +430,17 @@ struct API_SavePars_Picture {
 };
 static_assert(offsetof(API_SavePars_Picture, dithered) == 4 && offsetof(API_SavePars_Picture, crop) == 6);
 
+// The PDF part of the save parameters: margins, then the paper size, in points (1/72 inch).
+struct API_SavePars_Pdf {
+    float leftMargin = 0.0f;
+    float topMargin = 0.0f;
+    float rightMargin = 0.0f;
+    float bottomMargin = 0.0f;
+    float sizeX = 0.0f; // paper width
+    float sizeY = 0.0f; // paper height
+    Int32 reserved[4] = {};
+};
+
 // Command codes of the element and view operations (the table's command slot).
 // 'GEIS': arg1 const API_Guid* element, arg2 GS::UniString* its element ID text.
 // 'GC3D': arg1 API_3DCutPlanesInfo* (filled). 'CC3D': arg1 const API_3DCutPlanesInfo*.
@@ -453,5 +466,60 @@ constexpr UInt32 APICmd_Get3DWindowSets = API_FourCharCode("GW3D");
 constexpr UInt32 APICmd_Change3DWindowSets = API_FourCharCode("CW3D");
 constexpr UInt32 APICmd_Zoom = API_FourCharCode("ZOOM");
 constexpr UInt32 APICmd_GetSurveyPointTransformation = API_FourCharCode("SPTR");
+
+// ---- Navigator: publisher sets and publishing ------------------------------------------------------------------
+
+// The navigator's maps; publisher sets are map 5.
+using API_NavigatorMapID = Int32;
+constexpr API_NavigatorMapID API_PublisherSets = 5;
+
+// The length of the navigator's narrow name texts, the terminating zero included.
+constexpr Int32 API_LongNameLen = 256;
+
+// One publisher set. The caller clears the record and sets mapId; 'GNSE' fills name (zero-terminated, cut to fit),
+// guid and rootGuid.
+struct API_NavigatorSet {
+    char name[API_LongNameLen] = {}; // in the default character code
+    API_Guid guid;
+    API_Guid rootGuid; // the set's root item, whose children are the set's top-level items
+    API_NavigatorMapID mapId = 0;
+};
+
+// What a navigator item stands for.
+enum API_NavigatorItemTypeID : Int32 {
+    API_UndefinedNavItem = 0,
+    API_ViewNavItem = 1,   // a view of the model (published as a picture, a drawing or a PDF)
+    API_LayoutNavItem = 2, // a layout sheet (published as PDF)
+    API_FolderNavItem = 3, // a folder of other items
+};
+
+// One node of a navigator tree. A children query reads only guid and mapId of the parent; the host fills the
+// children's name, guid, mapId and itemType.
+struct API_NavigatorItem {
+    GS::UniString uName;
+    API_Guid guid;
+    API_NavigatorMapID mapId = 0;
+    API_NavigatorItemTypeID itemType = API_UndefinedNavItem;
+};
+
+// The publish parameters: the caller clears the record and sets the publisher set and the output folder, which stay
+// the caller's for the call.
+struct API_PublishPars {
+    API_Guid guid;                // the publisher set
+    IO::Location* path = nullptr; // the folder the host writes into
+    Int32 reserved[4] = {};
+};
+
+// Command codes of the navigator (the table's command slot).
+// 'GNSN': arg1 Int32* (filled with the number of publisher sets).
+// 'GNSE': arg1 API_NavigatorSet* (in: mapId; out: the set), arg2 const Int32* the set's index from 0.
+// 'GNCI': arg1 const API_NavigatorItem* parent (guid, mapId), arg2 GS::Array<API_NavigatorItem>* (replaced with the
+// parent's direct children in the host's order; empty for an item without children).
+// 'PUBL': arg1 const API_PublishPars*, arg2 const GS::Array<API_Guid>* with the one item to publish; the host writes
+// the item's files somewhere below the parameters' folder.
+constexpr UInt32 APICmd_GetNavigatorSetNum = API_FourCharCode("GNSN");
+constexpr UInt32 APICmd_GetNavigatorSet = API_FourCharCode("GNSE");
+constexpr UInt32 APICmd_GetNavigatorChildrenItems = API_FourCharCode("GNCI");
+constexpr UInt32 APICmd_Publish = API_FourCharCode("PUBL");
 
 #endif

@@ -37,16 +37,27 @@ GS::UniString FreeName(const IO::Location& folder, const GS::UniString& fileName
 
 } // namespace
 
-GS::UniString SaveIntoExchangeFolder(const GS::UniString& fileName, API_FileSavePars& saveParams,
-                                     const void* typeParams, ExistingFile existing) {
+std::optional<IO::Location> NewExchangeFile(const GS::UniString& fileName, ExistingFile existing) {
     IO::Location folder;
     const API_SpecFolderID exchangeFolder = API_ExchangeFolderID;
-    if (ACAPI_ProjectSettings_GetSpecFolder(&exchangeFolder, &folder) != NoError) return GS::UniString();
-    const IO::Name name(existing == ExistingFile::KeepBoth ? FreeName(folder, fileName) : fileName);
+    if (ACAPI_ProjectSettings_GetSpecFolder(&exchangeFolder, &folder) != NoError) return std::nullopt;
     IO::Location target = folder;
-    if (target.AppendToLocal(name) != NoError) return GS::UniString();
-    IO::Location temporary = folder;
-    if (temporary.AppendToLocal(IO::Name(TemporaryName(fileName))) != NoError) return GS::UniString();
+    if (target.AppendToLocal(IO::Name(existing == ExistingFile::KeepBoth ? FreeName(folder, fileName) : fileName)) !=
+        NoError)
+        return std::nullopt;
+    return target;
+}
+
+GS::UniString SaveIntoExchangeFolder(const GS::UniString& fileName, API_FileSavePars& saveParams,
+                                     const void* typeParams, ExistingFile existing) {
+    const std::optional<IO::Location> newFile = NewExchangeFile(fileName, existing);
+    if (!newFile) return GS::UniString();
+    const IO::Location& target = *newFile;
+    IO::Name name;
+    IO::Location temporary = target;
+    if (target.GetLastLocalName(&name) != NoError || temporary.DeleteLastLocalName() != NoError ||
+        temporary.AppendToLocal(IO::Name(TemporaryName(fileName))) != NoError)
+        return GS::UniString();
 
     saveParams.file = &temporary;
     const GSErrCode saved = ACAPI_ProjectOperation_Save(&saveParams, typeParams);

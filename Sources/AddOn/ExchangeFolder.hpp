@@ -2,7 +2,10 @@
 #define QUILLMAR_EXCHANGEFOLDER_HPP
 
 #include "APIDefinitions.hpp"
+#include "Location.hpp"
 #include "UniString.hpp"
+
+#include <optional>
 
 // What a save does with a file that already has its name.
 enum class ExistingFile {
@@ -16,5 +19,9 @@ enum class ExistingFile {
 // saved file's path text, "" when nothing was saved (no temporary file is left behind).
 GS::UniString SaveIntoExchangeFolder(const GS::UniString& fileName, API_FileSavePars& saveParams,
                                      const void* typeParams, ExistingFile existing = ExistingFile::Replace);
+
+// [main-thread] Where a file that another program writes goes in the exchange folder: `fileName`, or with
+// KeepBoth the first free name of its kind. nullopt when the folder cannot be had.
+std::optional<IO::Location> NewExchangeFile(const GS::UniString& fileName, ExistingFile existing);
 
 #endif

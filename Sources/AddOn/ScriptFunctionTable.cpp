@@ -2,10 +2,14 @@
 
 #include "Exchange/IfcExport.hpp"
 #include "Exchange/IfcImport.hpp"
+#include "Exchange/PlanExport.hpp"
 #include "FrameFunctions.hpp"
 #include "Mapping/MappingFunctions.hpp"
 #include "PendingScriptFunctions.hpp"
 #include "Publishing/ExportHistory.hpp"
+#include "Publishing/PublishHistory.hpp"
+#include "Publishing/PublishSetBrowsing.hpp"
+#include "Publishing/PublishUpload.hpp"
 #include "Viewpoints/SelectionFunctions.hpp"
 #include "Viewpoints/SnapshotExport.hpp"
 #include "Viewpoints/ViewpointApplication.hpp"
@@ -35,23 +39,23 @@ constexpr std::array<ScriptFunction, 35> Table{{
     {"OpenIfcModels", OpenIfcModels},
     {"ExportIFCModel", ExportIFCModel},
     {"GetIfcDocuments", GetIfcDocuments},
-    {"Create2dPlan", PendingEmptyText},
-    {"Export2dPlan", PendingAcknowledge},
+    {"Create2dPlan", Create2dPlan},
+    {"Export2dPlan", Export2dPlan},
     {"ExportSnapshot", ExportSnapshot},
     {"GetExportHistory", GetExportHistory},
     {"SaveExportHistoryData", SaveExportHistoryData},
-    {"GetPlanDocuments", PendingEmptyText},
+    {"GetPlanDocuments", GetPlanDocuments},
     {"OpenMappingFile", OpenMappingFile},
     {"SetNewPropertyName", SetNewPropertyName},
-    {"GetPublishSetHeaders", PendingEmptyText},
-    {"GetPublishSetItems", PendingEmptyText},
-    {"HandlePublishSets", PendingAcknowledge},
-    {"CompleteExportPublish", PendingEmptyText},
+    {"GetPublishSetHeaders", GetPublishSetHeaders},
+    {"GetPublishSetItems", GetPublishSetItems},
+    {"HandlePublishSets", HandlePublishSets},
+    {"CompleteExportPublish", CompleteExportPublish},
     {"PreparePublishDocs", PendingEmptyText},
-    {"GetPublishHistory", PendingAcknowledge},
-    {"SavePublishHistory", PendingAcknowledge},
-    {"SetPublishHistory", PendingAcknowledge},
-    {"GetPublishItems", PendingEmptyText},
+    {"GetPublishHistory", GetPublishHistory},
+    {"SavePublishHistory", SavePublishHistory},
+    {"SetPublishHistory", SetPublishHistory},
+    {"GetPublishItems", GetPublishItems},
 }};
 
 } // namespace

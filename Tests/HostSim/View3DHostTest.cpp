@@ -374,8 +374,15 @@ TEST_F(View3DHostTest, PictureIsARealPngOfTheShownElements) {
 
     const Lines saved = With("saved");
     ASSERT_EQ(saved.size(), 3u);
-    EXPECT_EQ(saved[0]["saved"],
-              json({{"file", file.string()}, {"type", APIFType_PNGFile}, {"width", 800}, {"height", 600}}));
+    EXPECT_EQ(saved[0]["saved"], json({{"file", file.string()},
+                                       {"type", APIFType_PNGFile},
+                                       {"colorDepth", 7},
+                                       {"dithered", false},
+                                       {"view2D", false},
+                                       {"crop", true},
+                                       {"keepSelectionHighlight", true},
+                                       {"width", 800},
+                                       {"height", 600}}));
 }
 
 TEST_F(View3DHostTest, PictureOfAParallelViewAndOfAWindowWithoutSize) {
@@ -394,14 +401,17 @@ TEST_F(View3DHostTest, PictureOfAParallelViewAndOfAWindowWithoutSize) {
     EXPECT_GT(picture->dark, 100u);
 }
 
-TEST_F(View3DHostTest, PictureRefusedOutsideThe3DWindowOrWithoutParameters) {
-    const auto file = folder / "plan.png";
-    EXPECT_EQ(SavePicture(file), APIERR_NOTSUPPORTED);
+TEST_F(View3DHostTest, PictureRefusedAsJpegOrWithoutParameters) {
+    const auto file = folder / "view.png";
     services.SetActiveWindow(APIWind_3DModelID);
     IO::Location location(file.string().c_str());
     API_FileSavePars save;
-    save.fileTypeID = APIFType_PNGFile;
+    save.fileTypeID = APIFType_JPGFile;
     save.file = &location;
+    API_SavePars_Picture picture;
+    picture.colorDepth = APIColorDepth_TC24;
+    EXPECT_EQ(table.saveProject(token, &save, &picture, nullptr), APIERR_NOTSUPPORTED) << "only plans as JPEG";
+    save.fileTypeID = APIFType_PNGFile;
     EXPECT_EQ(table.saveProject(token, &save, nullptr, nullptr), APIERR_BADPARS);
     EXPECT_EQ(SavePicture(folder / "missing" / "view.png"), APIERR_GENERAL);
     EXPECT_FALSE(std::filesystem::exists(file));

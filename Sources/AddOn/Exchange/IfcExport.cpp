@@ -4,6 +4,7 @@
 #include "IfcFileWriter.hpp"
 #include "Mapping/MappingExportPreset.hpp"
 #include "Mapping/MappingState.hpp"
+#include "PlainFileName.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
 #include "Transfer/TransferJobs.hpp"
@@ -55,12 +56,6 @@ std::optional<ExportRequest> ReadRequest(const GS::UniString& text) {
     return request;
 }
 
-// A name the page gives must stay a name: no folder part. "." and ".." are names here: with ".ifc" appended they
-// stay in the exchange folder.
-bool IsPlainFileName(const GS::UniString& name) {
-    return !name.Contains(u'/') && !name.Contains(u'\\') && !name.Contains(u'\0');
-}
-
 } // namespace
 
 GS::Ref<JS::Base> ExportIFCModel(const GS::Ref<JS::Base>& argument) {
@@ -78,7 +73,7 @@ GS::Ref<JS::Base> ExportIFCModel(const GS::Ref<JS::Base>& argument) {
     if (request->useMapFile && !mapping.GetList().IsEmpty()) InstallMappingExportPreset(mapping);
 
     if (!request->token || !request->projectId || !request->folderId || !request->fileName || !request->onlyVisible ||
-        !IsPlainFileName(*request->fileName)) {
+        !IsPlainFileName(*request->fileName + ".ifc")) { // "." and ".." stay in the folder with ".ifc" appended
         palette.RunPageScript("FailExportModel()");
         return MakeBoolResult(true);
     }

@@ -5,6 +5,7 @@
 #include "HostBinding/HostOperations.hpp"
 #include "HostEnvironment.hpp"
 #include "IfcFileWriter.hpp"
+#include "PlainFileName.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
 #include "Transfer/TransferJobs.hpp"
@@ -29,15 +30,9 @@ const char* const LoadingModelsGerman =
 const char* const LoadingModelsEnglish =
     "Model is downloaded. Now Archicad is going to load the model. It will take several minutes.";
 
-// A page-given text that may name a file of the resources folder: one legal component, no line breaks, no drive.
-bool IsPlainName(const GS::UniString& text) {
-    if (!IO::Name(text).IsLegal() || text.Contains(u'\r') || text.Contains(u'\n')) return false;
-    return !(text.GetLength() >= 2 && text.GetSubstring(1, 1) == GS::UniString(":"));
-}
-
 std::optional<IO::Location> ResourceFile(const GS::UniString& fileName) {
     const GS::UniString folder = GetDataSubfolder("resources");
-    if (folder.IsEmpty() || !IsPlainName(fileName)) return std::nullopt;
+    if (folder.IsEmpty() || !IsPlainFileName(fileName)) return std::nullopt;
     IO::Location location(folder);
     if (location.AppendToLocal(IO::Name(fileName)) != NoError) return std::nullopt;
     return location;
@@ -77,10 +72,11 @@ std::optional<ModelInfo> ReadModelInfo(const JSON::ValueRef& value) {
         number != std::floor(number)) {
         return std::nullopt;
     }
-    if (!IsPlainName(id->Get()) || !IsPlainName(name->Get()) || !IsPlainName(extension->Get())) return std::nullopt;
+    if (!IsPlainFileName(id->Get()) || !IsPlainFileName(name->Get()) || !IsPlainFileName(extension->Get()))
+        return std::nullopt;
     const GS::UniString fileName =
         name->Get() + GS::UniString::Printf("-V%d.", static_cast<Int32>(number)) + extension->Get();
-    if (!IsPlainName(fileName)) return std::nullopt;
+    if (!IsPlainFileName(fileName)) return std::nullopt;
     return ModelInfo{id->Get(), fileName};
 }
 
@@ -186,7 +182,7 @@ GS::Ref<JS::Base> OpenIfcModels(const GS::Ref<JS::Base>&) {
 GS::Ref<JS::Base> GetIfcFile(const GS::Ref<JS::Base>& argument) {
     if (!QuillmarPalette::HasInstance()) return MakeStringResult(GS::UniString());
     const GS::UniString name = DecodeStringArgument(argument);
-    if (name.IsEmpty() || !IsPlainName(name + ".ifc")) return MakeStringResult(GS::UniString());
+    if (name.IsEmpty() || !IsPlainFileName(name + ".ifc")) return MakeStringResult(GS::UniString());
     const GS::UniString path = WriteProjectAsIfc(name + ".ifc", false);
     if (path.IsEmpty()) return MakeStringResult(GS::UniString());
 

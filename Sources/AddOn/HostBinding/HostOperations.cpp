@@ -192,6 +192,23 @@ GSErrCode ACAPI_SurveyPoint_GetSurveyPointTransformation(API_Tranmat* matrix) {
     return CallCommand(APICmd_GetSurveyPointTransformation, matrix);
 }
 
+GSErrCode ACAPI_Navigator_GetNavigatorSetNum(Int32* setNum) {
+    return CallCommand(APICmd_GetNavigatorSetNum, setNum);
+}
+
+GSErrCode ACAPI_Navigator_GetNavigatorSet(API_NavigatorSet* navigatorSet, const Int32* index) {
+    return CallCommand(APICmd_GetNavigatorSet, navigatorSet, Untyped(index));
+}
+
+GSErrCode ACAPI_Navigator_GetNavigatorChildrenItems(const API_NavigatorItem* parent,
+                                                    GS::Array<API_NavigatorItem>* items) {
+    return CallCommand(APICmd_GetNavigatorChildrenItems, Untyped(parent), items);
+}
+
+GSErrCode ACAPI_ProjectOperation_Publish(const API_PublishPars* publishPars, const GS::Array<API_Guid>* selectedLinks) {
+    return CallCommand(APICmd_Publish, Untyped(publishPars), Untyped(selectedLinks));
+}
+
 GSErrCode ACAPI_AddOnAddOnCommunication_InitMDCLParameterList(API_MDCLParameterList* list) {
     return CallHost<&API_HostFunctionTable::newParameterList>(list);
 }

@@ -89,6 +89,20 @@ class Location;
 // Fails when the project has no survey point transformation.
 [[nodiscard]] GSErrCode ACAPI_SurveyPoint_GetSurveyPointTransformation(API_Tranmat* matrix);
 
+// ---- Navigator and publishing ------------------------------------------------------------------------------------
+
+// The number of publisher sets.
+[[nodiscard]] GSErrCode ACAPI_Navigator_GetNavigatorSetNum(Int32* setNum);
+// Fills the set record of the set at `index` (from 0); the caller clears the record and sets its mapId first.
+[[nodiscard]] GSErrCode ACAPI_Navigator_GetNavigatorSet(API_NavigatorSet* navigatorSet, const Int32* index);
+// Replaces `items` with the direct children of the item that parent->guid and parent->mapId name, in the host's
+// order.
+[[nodiscard]] GSErrCode ACAPI_Navigator_GetNavigatorChildrenItems(const API_NavigatorItem* parent,
+                                                                  GS::Array<API_NavigatorItem>* items);
+// Publishes the listed items of the publisher set into the parameters' folder; blocks until the files are written.
+[[nodiscard]] GSErrCode ACAPI_ProjectOperation_Publish(const API_PublishPars* publishPars,
+                                                       const GS::Array<API_Guid>* selectedLinks);
+
 // ---- Add-on to add-on calls and their parameter lists ------------------------------------------------------------
 
 [[nodiscard]] GSErrCode ACAPI_AddOnAddOnCommunication_InitMDCLParameterList(API_MDCLParameterList* list);

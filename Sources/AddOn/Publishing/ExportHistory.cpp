@@ -2,6 +2,7 @@
 
 #include "FileContent.hpp"
 #include "HostEnvironment.hpp"
+#include "PlainFileName.hpp"
 #include "QuillmarPalette.hpp"
 #include "ScriptArguments.hpp"
 
@@ -15,9 +16,6 @@
 
 namespace {
 
-// A project id names a file; past this many bytes it is no name any file system keeps.
-constexpr USize MaxProjectIdBytes = 200;
-
 template <typename T>
 GS::Ref<T> Member(const GS::Ref<JSON::ObjectValue>& object, const char* key) {
     if (object == nullptr) return GS::Ref<T>();
@@ -27,10 +25,7 @@ GS::Ref<T> Member(const GS::Ref<JSON::ObjectValue>& object, const char* key) {
 // The history file of the project and kind; none for an id that is no plain file name or without the folder.
 std::optional<IO::Location> HistoryFile(const GS::UniString& projectId, bool model) {
     const IO::Name name(projectId + ".his");
-    if (!IO::Name(projectId).IsLegal() || projectId.Contains(u'\r') || projectId.Contains(u'\n') ||
-        projectId.Contains(u':') || std::strlen(projectId.ToCStr(CC_UTF8).Get()) > MaxProjectIdBytes) {
-        return std::nullopt;
-    }
+    if (!IsPlainFileName(projectId)) return std::nullopt;
     const GS::UniString folder = GetDataSubfolder(model ? "Export Model History" : "Export Other History");
     if (folder.IsEmpty()) return std::nullopt;
     IO::Location file(folder);
