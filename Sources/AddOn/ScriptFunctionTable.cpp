@@ -5,9 +5,9 @@
 #include "Exchange/PlanExport.hpp"
 #include "FrameFunctions.hpp"
 #include "Mapping/MappingFunctions.hpp"
-#include "PendingScriptFunctions.hpp"
 #include "Publishing/ExportHistory.hpp"
 #include "Publishing/PublishHistory.hpp"
+#include "Publishing/PublishPreparation.hpp"
 #include "Publishing/PublishSetBrowsing.hpp"
 #include "Publishing/PublishUpload.hpp"
 #include "Viewpoints/SelectionFunctions.hpp"
@@ -51,7 +51,7 @@ constexpr std::array<ScriptFunction, 35> Table{{
     {"GetPublishSetItems", GetPublishSetItems},
     {"HandlePublishSets", HandlePublishSets},
     {"CompleteExportPublish", CompleteExportPublish},
-    {"PreparePublishDocs", PendingEmptyText},
+    {"PreparePublishDocs", PreparePublishDocs},
     {"GetPublishHistory", GetPublishHistory},
     {"SavePublishHistory", SavePublishHistory},
     {"SetPublishHistory", SetPublishHistory},
