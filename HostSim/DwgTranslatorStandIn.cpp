@@ -57,25 +57,8 @@ Line DwgTranslatorStandIn::Describe(API_MDCLParameterList params) const {
     const StoredParameterList* list = lists.Find(params);
     if (list == nullptr) return "not a parameter list";
     Line result = Line::object();
-    for (const StoredParameter& parameter : *list) {
-        Line& value = result[parameter.name];
-        switch (parameter.type) {
-        case MDCLPar_int:
-            value = parameter.intValue;
-            break;
-        case MDCLPar_bool:
-            value = parameter.boolValue;
-            break;
-        case MDCLPar_double:
-            value = parameter.doubleValue;
-            break;
-        case MDCLPar_string:
-            value = parameter.stringValue;
-            break;
-        default:
-            value = parameter.pointerValue == nullptr ? Line(nullptr) : Line("pointer");
-        }
-    }
+    for (const StoredParameter& parameter : *list)
+        result[parameter.name] = DescribeParameterValue(parameter);
     return result;
 }
 

@@ -70,34 +70,17 @@ Line IfcAddOnStandIn::Describe(API_MDCLParameterList params, int depth) const {
     Line result = Line::object();
     for (const StoredParameter& parameter : *list) {
         Line& value = result[parameter.name];
-        switch (parameter.type) {
-        case MDCLPar_int:
-            value = parameter.intValue;
-            break;
-        case MDCLPar_bool:
-            value = parameter.boolValue;
-            break;
-        case MDCLPar_double:
-            value = parameter.doubleValue;
-            break;
-        case MDCLPar_string:
-            value = parameter.stringValue;
-            break;
-        default:
-            // The IFC add-on knows what its pointer parameters point to.
-            if (parameter.pointerValue == nullptr) {
-                value = nullptr;
-            } else if (parameter.name == "presetName") {
-                value = ToUtf8(*static_cast<const GS::UniString*>(parameter.pointerValue));
-            } else if (parameter.name == "ifcProperty") {
-                value = DescribeIfcProperty(*static_cast<const IFCAPI::Property*>(parameter.pointerValue));
-            } else if (parameter.name == "newMappings" && depth == 0) {
-                value = Line::array();
-                for (GSHandle handle : *static_cast<const GS::Array<GSHandle>*>(parameter.pointerValue))
-                    value.push_back(Describe(handle, depth + 1));
-            } else {
-                value = "pointer";
-            }
+        value = DescribeParameterValue(parameter);
+        // The IFC add-on knows what its pointer parameters point to.
+        if (parameter.type != MDCLPar_pointer || parameter.pointerValue == nullptr) continue;
+        if (parameter.name == "presetName") {
+            value = ToUtf8(*static_cast<const GS::UniString*>(parameter.pointerValue));
+        } else if (parameter.name == "ifcProperty") {
+            value = DescribeIfcProperty(*static_cast<const IFCAPI::Property*>(parameter.pointerValue));
+        } else if (parameter.name == "newMappings" && depth == 0) {
+            value = Line::array();
+            for (GSHandle handle : *static_cast<const GS::Array<GSHandle>*>(parameter.pointerValue))
+                value.push_back(Describe(handle, depth + 1));
         }
     }
     return result;

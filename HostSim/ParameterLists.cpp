@@ -111,4 +111,19 @@ const StoredParameter* ParameterLists::Find(API_MDCLParameterList list, const st
     return nullptr;
 }
 
+Line DescribeParameterValue(const StoredParameter& parameter) {
+    switch (parameter.type) {
+    case MDCLPar_int:
+        return parameter.intValue;
+    case MDCLPar_bool:
+        return parameter.boolValue;
+    case MDCLPar_double:
+        return parameter.doubleValue;
+    case MDCLPar_string:
+        return parameter.stringValue;
+    default:
+        return parameter.pointerValue == nullptr ? Line(nullptr) : Line("pointer");
+    }
+}
+
 } // namespace HostSim

@@ -1,6 +1,8 @@
 #ifndef HOSTSIM_PARAMETERLISTS_HPP
 #define HOSTSIM_PARAMETERLISTS_HPP
 
+#include "Transcript.hpp"
+
 #include "APIDefinitions.hpp"
 
 #include <map>
@@ -22,6 +24,10 @@ struct StoredParameter {
 };
 
 using StoredParameterList = std::vector<StoredParameter>; // in the order the parameters were added
+
+// A parameter's value as transcript lines show it: the number, flag or text; a pointer as "pointer" (null when
+// null), since only the command's receiver knows what it points to.
+Line DescribeParameterValue(const StoredParameter& parameter);
 
 // The host's named parameter lists. A list is a memory handle of the host whose address is the key; it stays
 // alive until Free. Every operation answers NoError, APIERR_BADPARS for a list the store did not make (or a null

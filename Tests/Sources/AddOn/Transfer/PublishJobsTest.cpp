@@ -4,10 +4,13 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <atomic>
 #include <latch>
 #include <map>
+#include <mutex>
 #include <ostream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -226,6 +229,74 @@ TEST_F(PublishJobTest, ThreeJobsEndingTogetherWithOneFailingReportOnce200Times) 
         for (const PublishSetItem& item : after)
             uploaded += item.uploaded ? 1 : 0;
         ASSERT_EQ(uploaded, 2) << "round " << round;
+    }
+}
+
+TEST_F(PublishJobTest, SixtyFourJobsWithRandomFailuresReportOnceAndMarkExactlyTheUploadedItems) {
+    constexpr UIndex JobCount = 64;
+    GS::Array<GS::UniString> written;
+    for (UIndex i = 0; i < JobCount; ++i)
+        written.Push(MakeFile("item-" + std::to_string(i) + ".pdf", std::to_string(i)));
+    // What the page would read at once when told that the run ended.
+    std::mutex seenMutex;
+    GS::Array<PublishSetItem> seenAtCompletion;
+    const auto completion = std::make_shared<PageReports>(
+        [&](const GS::UniString& script) {
+            page.Record(script);
+            std::lock_guard lock(seenMutex);
+            seenAtCompletion = publishing->GetItems();
+        },
+        exchange, viewpoints, publishing);
+
+    for (unsigned round = 0; round < 200; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        std::mt19937 random(round);
+        // About one job in eight has no file and fails before any request; the service fails the first
+        // `refused` requests that reach it, whichever jobs send them.
+        GS::Array<PublishSetItem> items;
+        std::size_t sendable = 0;
+        for (UIndex i = 0; i < JobCount; ++i) {
+            const bool absent = random() % 8 == 0;
+            sendable += absent ? 0 : 1;
+            const std::string key = "k" + std::to_string(i);
+            items.Push(Item(absent ? Local("absent-" + std::to_string(i) + ".pdf") : written[i], "f", key.c_str()));
+        }
+        const std::size_t refused = random() % 24;
+        server.ClearRequests();
+        if (refused > 0) {
+            server.InjectFault(Fault::AnswerStatus(500, "busy"), static_cast<int>(refused));
+        } else {
+            server.ClearFault();
+        }
+        page.Clear();
+
+        const UInt32 run = publishing->StartRun(items);
+        for (UIndex i = 0; i < JobCount; ++i)
+            ASSERT_EQ(StartJob(GS::NewOwned<ExportPublishSet>(completion, "tok", "project", run, i, items[i].folderId,
+                                                              items[i].filePath),
+                               GS::UniString::Printf("exportPublishSet%u", i)),
+                      NoError);
+        ASSERT_TRUE(WaitForJobs());
+
+        ASSERT_THAT(page.Scripts(), ElementsAre("CompleteExportPublish()"));
+        ASSERT_EQ(publishing->GetUploadCounter(), JobCount);
+        const std::vector<RequestRecord> requests = server.Requests();
+        ASSERT_EQ(requests.size(), sendable);
+        const std::map<std::string, std::string> ids = DocumentIdsByFileName(requests);
+        ASSERT_EQ(ids.size(), sendable - std::min(refused, sendable));
+
+        const GS::Array<PublishSetItem> after = publishing->GetItems();
+        std::lock_guard lock(seenMutex);
+        ASSERT_EQ(after.GetSize(), JobCount);
+        ASSERT_EQ(seenAtCompletion.GetSize(), JobCount);
+        for (UIndex i = 0; i < JobCount; ++i) {
+            const auto id = ids.find("item-" + std::to_string(i) + ".pdf");
+            const bool uploaded = id != ids.end() && items[i].filePath == written[i];
+            ASSERT_EQ(after[i].uploaded, uploaded) << "item " << i;
+            ASSERT_EQ(after[i].documentId, uploaded ? GS::UniString(id->second.c_str()) : GS::UniString());
+            ASSERT_EQ(seenAtCompletion[i].uploaded, uploaded) << "item " << i << " was marked after the report";
+            ASSERT_EQ(seenAtCompletion[i].documentId, after[i].documentId);
+        }
     }
 }
 
