@@ -4,6 +4,7 @@
 
 #include "Host.hpp"
 #include "HostPage.hpp"
+#include "PageFunction.hpp"
 #include "ScenarioRunner.hpp"
 
 #include "JSValues.hpp"
@@ -41,11 +42,7 @@ void UseModel(Session& session, std::size_t elements) {
 }
 
 GS::Ref<JS::Function> FindFunction(Session& session, const char* name) {
-    for (HostSim::HostPage* page : session.host->GetPages().GetPages())
-        for (const GS::Ref<JS::Object>& object : page->GetScriptObjects())
-            if (auto function = GS::DynamicCast<JS::Function>(object->GetItem(name)); function != nullptr)
-                return function;
-    throw std::runtime_error(std::string("no script function ") + name);
+    return FindPageFunction(*session.host, name);
 }
 
 // `count` GlobalIds of the model, spread over it, plus none unknown.

@@ -46,7 +46,7 @@ std::string FileNameOf(const std::string& name) {
             --cut;
         result.resize(cut);
     }
-    if (result.find_first_not_of('.') == std::string::npos) result = "_";
+    if (result.find_first_not_of('.') == std::string::npos) result.assign(1, '_');
     return result;
 }
 

@@ -47,7 +47,7 @@ GS::UniString RebuildItems(const GS::UniString& storedItems) {
     if (stored == nullptr) return GS::UniString();
     const std::optional<IO::Location> folder = OpenWorkFolder(PreparePublishFolder, false);
     if (!folder) return GS::UniString();
-    const GS::Array<GS::UniString> prepared = ListFolderFiles(*folder, false);
+    PreparedNames prepared(ListFolderFiles(*folder, false));
 
     const GS::Ref<JSON::ArrayValue> rebuilt = GS::NewRef<JSON::ArrayValue>();
     for (UIndex i = 0; i < stored->GetSize(); ++i) {
@@ -56,8 +56,7 @@ GS::UniString RebuildItems(const GS::UniString& storedItems) {
         const JSON::ValueRef keyValue = item->Get("key");
         const GS::Ref<JSON::StringValue> key = GS::DynamicCast<JSON::StringValue>(keyValue);
         if (keyValue != nullptr && key == nullptr) return GS::UniString();
-        const std::optional<GS::UniString> name =
-            key != nullptr ? FindPreparedName(prepared, key->Get()) : std::nullopt;
+        const std::optional<GS::UniString> name = key != nullptr ? prepared.Find(key->Get()) : std::nullopt;
         if (!name) continue; // its file has gone (or it names none): the document must be published again
         const GS::Ref<JSON::StringValue> title = item->GetAs<JSON::StringValue>("title");
         IO::Location file = *folder;

@@ -113,7 +113,7 @@ GS::UniString PrepareItems(const Request& request, GS::Array<GS::UniString>* fai
     const std::optional<IO::Location> preparedFolder = OpenWorkFolder(PreparePublishFolder, false);
     if (!tempFolder || !preparedFolder) return GS::UniString();
     // Read once: files this run moves in are not served to its later items.
-    const GS::Array<GS::UniString> cached = ListFolderFiles(*preparedFolder, false);
+    PreparedNames cached(ListFolderFiles(*preparedFolder, false));
     const API_Guid publisherSet = GSGuid2APIGuid(GS::Guid(request.guid->Get()));
 
     const GS::Ref<JSON::ArrayValue> prepared = GS::NewRef<JSON::ArrayValue>();
@@ -124,7 +124,7 @@ GS::UniString PrepareItems(const Request& request, GS::Array<GS::UniString>* fai
         // The key names a file of "PreparePublish": one that could leave it, or match every file, fails.
         std::optional<GS::UniString> name;
         if (IsPlainFileName(key)) {
-            name = FindPreparedName(cached, key);
+            name = cached.Find(key);
             if (!name) name = PublishItem(publisherSet, key, i, *tempFolder, *preparedFolder);
         }
         IO::Location file = *preparedFolder;

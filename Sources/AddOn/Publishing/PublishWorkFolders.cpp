@@ -21,9 +21,20 @@ std::optional<IO::Location> OpenWorkFolder(const char* name, bool emptyFirst) {
     return folder;
 }
 
-std::optional<GS::UniString> FindPreparedName(const GS::Array<GS::UniString>& names, const GS::UniString& key) {
-    if (key.IsEmpty()) return std::nullopt;
-    for (const GS::UniString& name : names)
-        if (name.Contains(key)) return name;
-    return std::nullopt;
+PreparedNames::PreparedNames(GS::Array<GS::UniString> listed) : names(std::move(listed)) {}
+
+std::optional<GS::UniString> PreparedNames::Find(const GS::UniString& key) {
+    const USize length = key.GetLength();
+    if (length == 0) return std::nullopt;
+    auto [index, added] = pieces.try_emplace(length);
+    if (added) {
+        for (UIndex i = 0; i < names.GetSize(); ++i) {
+            const std::u16string& name = names[i].ToU16String();
+            for (std::size_t start = 0; start + length <= name.size(); ++start)
+                index->second.try_emplace(name.substr(start, length), i); // the first name holding it stays
+        }
+    }
+    const auto found = index->second.find(key.ToU16String());
+    if (found == index->second.end()) return std::nullopt;
+    return names[found->second];
 }
