@@ -17,10 +17,13 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -232,15 +235,30 @@ GS::UniString EncodeSnapshotFile(const GS::UniString& path) {
     if (file.GetStatus() != NoError || file.Open(IO::File::ReadMode) != NoError ||
         file.GetDataLength(&length) != NoError || length == 0 || length > std::numeric_limits<int>::max() / 2)
         return GS::UniString();
-    std::vector<unsigned char> bytes(static_cast<std::size_t>(length));
-    if (file.ReadBin(reinterpret_cast<char*>(bytes.data()), static_cast<USize>(length)) != NoError)
-        return GS::UniString();
-    std::string encoded((bytes.size() + 2) / 3 * 4 + 1, '\0');
-    const int written =
-        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()), bytes.data(), static_cast<int>(bytes.size()));
-    if (written < 0) return GS::UniString();
-    encoded.resize(static_cast<std::size_t>(written));
-    return GS::UniString("data:image/png;base64,") + GS::UniString(encoded.c_str());
+
+    // Read, encoded and widened a chunk at a time straight into the text of the final size: no buffer of the
+    // whole file, none zero-filled, no copy of the text. Chunks hold whole groups of three bytes.
+    constexpr std::size_t ChunkBytes = 3 * 64 * 1024;
+    const std::unique_ptr<unsigned char[]> input = std::make_unique_for_overwrite<unsigned char[]>(ChunkBytes);
+    const std::unique_ptr<char[]> encoded = std::make_unique_for_overwrite<char[]>(ChunkBytes / 3 * 4 + 1);
+    const std::unique_ptr<char16_t[]> wide = std::make_unique_for_overwrite<char16_t[]>(ChunkBytes / 3 * 4);
+    const std::string_view prefix = "data:image/png;base64,";
+    std::u16string text;
+    text.reserve(prefix.size() + (static_cast<std::size_t>(length) + 2) / 3 * 4);
+    text.append(prefix.begin(), prefix.end());
+    for (UInt64 done = 0; done < length;) {
+        const auto count = static_cast<USize>(std::min<UInt64>(ChunkBytes, length - done));
+        if (file.ReadBin(reinterpret_cast<char*>(input.get()), count) != NoError) return GS::UniString();
+        const int written =
+            EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.get()), input.get(), static_cast<int>(count));
+        if (written < 0) return GS::UniString();
+        // Base64 is ASCII: each byte widens as it is. A plain loop the compiler vectorises, then one block copy.
+        for (int i = 0; i < written; ++i)
+            wide[static_cast<std::size_t>(i)] = static_cast<unsigned char>(encoded[static_cast<std::size_t>(i)]);
+        text.append(wide.get(), static_cast<std::size_t>(written));
+        done += count;
+    }
+    return GS::UniString(std::move(text));
 }
 
 GS::UniString CaptureViewpoint(const GS::UniString& imageId, GS::UniString* pendingSnapshotFile) {
