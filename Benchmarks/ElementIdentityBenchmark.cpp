@@ -2,9 +2,9 @@
 // calls it, on synthetic models. Every GlobalId costs one accessor and one indexed host search, so the time per
 // GlobalId should stay flat as the list and the model grow.
 
+#include "AddOnSession.hpp"
 #include "Host.hpp"
 #include "HostPage.hpp"
-#include "PageFunction.hpp"
 #include "ScenarioRunner.hpp"
 
 #include "JSValues.hpp"
@@ -16,34 +16,7 @@
 
 namespace {
 
-struct Session {
-    std::unique_ptr<HostSim::Host> host;
-    std::unique_ptr<HostSim::ScenarioRunner> runner;
-    std::size_t modelSize = 0;
-};
-
-Session& GetSession() {
-    static Session session;
-    if (!session.host) {
-        HostSim::HostOptions options;
-        options.module = QUILLMAR_ADDON_PATH;
-        session.host = std::make_unique<HostSim::Host>(options);
-        if (!session.host->Start()) throw std::runtime_error("the add-on did not start");
-        session.runner = std::make_unique<HostSim::ScenarioRunner>(*session.host);
-        session.runner->RunLine(R"({"menu": 32500, "item": 1})");
-    }
-    return session;
-}
-
-void UseModel(Session& session, std::size_t elements) {
-    if (session.modelSize == elements) return;
-    session.runner->RunLine("{\"host\": {\"syntheticElements\": " + std::to_string(elements) + "}}");
-    session.modelSize = elements;
-}
-
-GS::Ref<JS::Function> FindFunction(Session& session, const char* name) {
-    return FindPageFunction(*session.host, name);
-}
+using Session = AddOnSession;
 
 // `count` GlobalIds of the model, spread over it, plus none unknown.
 GS::Ref<JS::Base> GlobalIdList(Session& session, std::size_t count) {
@@ -56,11 +29,11 @@ GS::Ref<JS::Base> GlobalIdList(Session& session, std::size_t count) {
 }
 
 void CallWithGlobalIds(benchmark::State& state, const char* functionName) {
-    Session& session = GetSession();
+    Session& session = GetAddOnSession();
     const auto modelSize = static_cast<std::size_t>(state.range(0));
     const auto count = static_cast<std::size_t>(state.range(1));
-    UseModel(session, modelSize);
-    const GS::Ref<JS::Function> function = FindFunction(session, functionName);
+    session.UseModel(modelSize);
+    const GS::Ref<JS::Function> function = session.Function(functionName);
     const GS::Ref<JS::Base> argument = GlobalIdList(session, count);
     for (auto _ : state) {
         GS::Ref<JS::Base> result = function->Call(argument);
@@ -91,6 +64,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    GetSession().host->Quit(true);
+    GetAddOnSession().host->Quit(true);
     return 0;
 }

@@ -2,9 +2,9 @@
 // as the page calls it. The time includes the host drawing and writing the file (the DWG through the translator
 // stand-in, which writes DXF), which is what the user waits for.
 
+#include "AddOnSession.hpp"
 #include "Host.hpp"
 #include "HostPage.hpp"
-#include "PageFunction.hpp"
 #include "ScenarioRunner.hpp"
 
 #include "JSValues.hpp"
@@ -17,38 +17,14 @@
 
 namespace {
 
-struct Session {
-    std::unique_ptr<HostSim::Host> host;
-    std::unique_ptr<HostSim::ScenarioRunner> runner;
-    std::size_t modelSize = 0;
-};
-
-Session& GetSession() {
-    static Session session;
-    if (!session.host) {
-        HostSim::HostOptions options;
-        options.module = QUILLMAR_ADDON_PATH;
-        session.host = std::make_unique<HostSim::Host>(options);
-        if (!session.host->Start()) throw std::runtime_error("the add-on did not start");
-        session.runner = std::make_unique<HostSim::ScenarioRunner>(*session.host);
-        session.runner->RunLine(R"({"menu": 32500, "item": 1})");
-    }
-    return session;
-}
-
-GS::Ref<JS::Function> FindFunction(Session& session, const char* name) {
-    return FindPageFunction(*session.host, name);
-}
+using Session = AddOnSession;
 
 void BM_Create2dPlan(benchmark::State& state) {
-    Session& session = GetSession();
+    Session& session = GetAddOnSession();
     const auto kind = static_cast<Int32>(state.range(0));
     const auto modelSize = static_cast<std::size_t>(state.range(1));
-    if (session.modelSize != modelSize) {
-        session.runner->RunLine("{\"host\": {\"syntheticElements\": " + std::to_string(modelSize) + "}}");
-        session.modelSize = modelSize;
-    }
-    const GS::Ref<JS::Function> create = FindFunction(session, "Create2dPlan");
+    session.UseModel(modelSize);
+    const GS::Ref<JS::Function> create = session.Function("Create2dPlan");
     const GS::Ref<JS::Base> argument = GS::NewRef<JS::Value>(kind);
     std::uintmax_t fileSize = 0;
     for (auto _ : state) {
@@ -82,6 +58,6 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    GetSession().host->Quit(true);
+    GetAddOnSession().host->Quit(true);
     return 0;
 }

@@ -7,9 +7,10 @@
 //     "CompleteExportPublish()" reached the page, beside 64 curl processes making the same uploads at once.
 // Each upload round times both clients back to back, alternating which goes first, and reports their ratio.
 
+#include "AddOnSession.hpp"
+#include "ChildProcess.hpp"
 #include "Host.hpp"
 #include "HostPage.hpp"
-#include "PageFunction.hpp"
 #include "ScenarioRunner.hpp"
 #include "Server.hpp"
 
@@ -234,22 +235,6 @@ void BM_PreparePublishDocs(benchmark::State& state) {
         state.SkipWithError("not every item was prepared");
     state.SetItemsProcessed(state.iterations() * count);
     state.counters["items"] = count;
-}
-
-// Starts a program with stdout and stderr going to files; its process id, or -1.
-pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& output, const fs::path& errors) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int result = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return result == 0 ? pid : -1;
 }
 
 int WaitFor(pid_t pid) {

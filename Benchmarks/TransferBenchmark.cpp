@@ -9,6 +9,7 @@
 // N MiB (default 1024) are written into a new folder under DIR (default: the system's temporary folder), which is
 // removed at the end. Each round times the add-on and curl once per direction, alternating which goes first.
 
+#include "ChildProcess.hpp"
 #include "Transfer/ServiceRequests.hpp"
 #include "Transfer/UploadSource.hpp"
 
@@ -114,22 +115,6 @@ bool SameContent(const fs::path& a, const fs::path& b) {
 std::string ReadText(const fs::path& path) {
     std::ifstream in(path);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Starts a program with stdout and stderr going to files; returns its process id, or -1.
-pid_t Spawn(const std::vector<std::string>& arguments, const fs::path& output, const fs::path& errors) {
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = -1;
-    const int result = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return result == 0 ? pid : -1;
 }
 
 double CpuSeconds(const timeval& user, const timeval& system) {

@@ -2,10 +2,10 @@
 // module in the simulated host, called as the page calls it. The capture asks the host's element filter once per
 // element and writes one descriptor per exception, so its time per element should stay flat as the model grows.
 
+#include "AddOnSession.hpp"
 #include "Host.hpp"
 #include "HostPage.hpp"
 #include "HostServices.hpp"
-#include "PageFunction.hpp"
 #include "ScenarioRunner.hpp"
 #include "Server.hpp"
 

@@ -235,24 +235,6 @@ std::string SafeExtension(const std::string& clientName) {
     return "." + extension;
 }
 
-const char* FaultName(FaultKind kind) {
-    switch (kind) {
-    case FaultKind::None:
-        return "none";
-    case FaultKind::Status:
-        return "status";
-    case FaultKind::Redirect:
-        return "redirect";
-    case FaultKind::Stall:
-        return "stall";
-    case FaultKind::Drop:
-        return "drop";
-    case FaultKind::Slow:
-        return "slow";
-    }
-    return "?";
-}
-
 // Bytes of an answer: texts in memory, resources possibly on disk (read when sent, never loaded whole).
 struct Body {
     std::shared_ptr<const std::string> bytes;
@@ -387,6 +369,24 @@ RequestRecord DescribeRequest(const httplib::Request& req, const Exchange* excha
 }
 
 } // namespace
+
+const char* FaultName(FaultKind kind) {
+    switch (kind) {
+    case FaultKind::None:
+        return "none";
+    case FaultKind::Status:
+        return "answer";
+    case FaultKind::Redirect:
+        return "redirect";
+    case FaultKind::Stall:
+        return "stall";
+    case FaultKind::Drop:
+        return "drop";
+    case FaultKind::Slow:
+        return "slow";
+    }
+    return "?";
+}
 
 Fault Fault::AnswerStatus(int status, std::string body, std::string contentType) {
     Fault fault;

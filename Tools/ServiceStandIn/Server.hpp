@@ -23,6 +23,9 @@ namespace ServiceStandIn {
 
 enum class FaultKind { None, Status, Redirect, Stall, Drop, Slow };
 
+// The fault's name in the log and in request lines: the word that asks for it ("answer", "redirect", ...).
+const char* FaultName(FaultKind kind);
+
 // A misbehaviour of the server for the API requests it applies to (never the static folders).
 struct Fault {
     FaultKind kind = FaultKind::None;

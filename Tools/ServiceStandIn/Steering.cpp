@@ -193,24 +193,6 @@ std::string WithoutBoundary(std::string value) {
     return value.replace(start, end == std::string::npos ? std::string::npos : end - start, "<boundary>");
 }
 
-const char* FaultLabel(FaultKind kind) {
-    switch (kind) {
-    case FaultKind::None:
-        return "";
-    case FaultKind::Status:
-        return "answer";
-    case FaultKind::Redirect:
-        return "redirect";
-    case FaultKind::Stall:
-        return "stall";
-    case FaultKind::Drop:
-        return "drop";
-    case FaultKind::Slow:
-        return "slow";
-    }
-    return "";
-}
-
 nlohmann::ordered_json Pairs(const HeaderLines& lines) {
     nlohmann::ordered_json pairs = nlohmann::ordered_json::array();
     for (const auto& [name, value] : lines)
@@ -238,7 +220,7 @@ nlohmann::ordered_json RequestLine(const RequestRecord& record, const Masks& mas
     }
     request["size"] = record.bodySize;
     request["status"] = record.status;
-    if (record.fault != FaultKind::None) request["fault"] = FaultLabel(record.fault);
+    if (record.fault != FaultKind::None) request["fault"] = FaultName(record.fault);
     return nlohmann::ordered_json{{"request", std::move(request)}};
 }
 
