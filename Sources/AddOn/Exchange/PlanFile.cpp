@@ -2,7 +2,7 @@
 
 #include "ExchangeFolder.hpp"
 #include "HostBinding/HostOperations.hpp"
-#include "Mapping/MDCLParams.hpp"
+#include "HostBinding/MDCLParams.hpp"
 #include "ProjectBox.hpp"
 
 #include "CH.hpp"

@@ -1,7 +1,7 @@
 #include "MappingExportPreset.hpp"
 
 #include "HostBinding/HostOperations.hpp"
-#include "MDCLParams.hpp"
+#include "HostBinding/MDCLParams.hpp"
 #include "MappingState.hpp"
 
 #include "IFCProperty.hpp"

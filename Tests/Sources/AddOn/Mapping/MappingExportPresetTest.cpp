@@ -2,8 +2,8 @@
 // calls the host's table before initialize, with the null token the host accepts then.
 
 #include "Mapping/MappingExportPreset.hpp"
+#include "HostBinding/MDCLParams.hpp"
 #include "HostServices.hpp"
-#include "Mapping/MDCLParams.hpp"
 #include "Mapping/MappingState.hpp"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "MDCLParams.hpp"
 
-#include "HostBinding/HostOperations.hpp"
+#include "HostOperations.hpp"
 
 namespace GSAPI {
 
