@@ -5,16 +5,33 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
-// `count` elements spread over `pairs` distinct entity type and property set pairs.
-std::filesystem::path WriteMappingFile(long count, long pairs) {
+// A folder of this run's own, removed at the end: two benchmark runs never share a file.
+class RunFolder {
+public:
+    RunFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "quillmar-mapping-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
+        path = pattern;
+    }
+    ~RunFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+    RunFolder(const RunFolder&) = delete;
+    RunFolder& operator=(const RunFolder&) = delete;
+    std::filesystem::path path;
+};
+
+// `count` elements spread over `pairs` distinct entity type and property set pairs, indented as tools write them.
+std::filesystem::path WriteMappingFile(const std::filesystem::path& folder, long count, long pairs) {
     const std::filesystem::path path =
-        std::filesystem::temp_directory_path() / ("quillmar-mapping-bench-" + std::to_string(getpid()) + "-" +
-                                                  std::to_string(count) + "-" + std::to_string(pairs) + ".xml");
+        folder / ("mapping-" + std::to_string(count) + "-" + std::to_string(pairs) + ".xml");
     std::ofstream out(path, std::ios::binary);
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SchemeItemList>\n";
     for (long i = 0; i < count; ++i) {
@@ -32,7 +49,8 @@ std::filesystem::path WriteMappingFile(long count, long pairs) {
 void LoadMappingFile(benchmark::State& state) {
     const long count = state.range(0);
     const long pairs = state.range(1);
-    const std::filesystem::path path = WriteMappingFile(count, pairs);
+    const RunFolder folder;
+    const std::filesystem::path path = WriteMappingFile(folder.path, count, pairs);
     const IO::Location file = IO::Location::FromFileSystemPath(path);
     GS::Array<SchemeProperty> list;
     for (auto _ : state) {
@@ -43,7 +61,6 @@ void LoadMappingFile(benchmark::State& state) {
     state.counters["elements/s"] =
         benchmark::Counter(static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate);
     state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
-    std::filesystem::remove(path);
 }
 
 } // namespace
@@ -56,6 +73,8 @@ BENCHMARK(LoadMappingFile)
     ->Args({10000, 100})
     ->Args({10000, 1})
     ->Args({40000, 40000})
-    ->Unit(benchmark::kMillisecond);
+    ->Args({200000, 200000})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -223,7 +223,7 @@ std::optional<API_AddonType> Host::Describe() {
 template <typename F>
 auto Host::WithStartFailures(F call) -> decltype(call()) {
     HostState& state = services.GetState();
-    const std::set<std::string> failing = state.failing;
+    const FailingOperations failing = state.failing;
     state.failing.insert(options.startFailures.begin(), options.startFailures.end());
     GS::Thread::SetStartRefusedForTesting(state.failing.contains(ThreadStartOperation));
     auto result = call();

@@ -177,8 +177,7 @@ bool IsFailableOperation(const std::string& name) {
 struct HostServices::Operations {
     // The services a call may use, or nullptr with *refusal set. `failName` is what the scenario names to make the
     // call fail.
-    static HostServices* Enter(void* token, const std::string& operation, const std::string& failName,
-                               GSErrCode* refusal) {
+    static HostServices* Enter(void* token, std::string_view operation, std::string_view failName, GSErrCode* refusal) {
         *refusal = APIERR_GENERAL;
         std::shared_ptr<Transcript> report;
         std::string problem;
@@ -196,32 +195,37 @@ struct HostServices::Operations {
                        !(token == nullptr && host->tokenPhase == TokenPhase::NotIssued)) {
                 report = host->transcript;
                 problem = " was called with a token that is not the host's";
-            } else if (host->state.failing.contains(failName)) {
-                host->transcript->Write(Line{{"failed", failName}});
+            } else if (!host->state.failing.empty() && host->state.failing.contains(failName)) {
+                host->transcript->Write(Line{{"failed", std::string(failName)}});
                 return nullptr;
             } else {
                 return host;
             }
         }
-        report->Error(operation + problem);
+        report->Error(std::string(operation) + problem);
         return nullptr;
     }
 
     static HostServices* Enter(void* token, API_HostSlot slot, GSErrCode* refusal) {
-        return Enter(token, GetSlotName(slot), GetSlotName(slot), refusal);
+        const char* name = GetSlotName(slot);
+        return Enter(token, name, name, refusal);
     }
 
     static GSErrCode Command(void* token, UInt32 code, void* arg1, void* arg2, void* arg3, void* arg4) {
         GSErrCode refusal = NoError;
-        const std::string codeText = ToUtf8(API_FourCharCodeToText(code));
         HostServices* host = Enter(token, API_HostSlot::Command, &refusal);
         if (host == nullptr) return refusal;
-        if (host->state.failing.contains(codeText)) {
-            host->transcript->Write(Line{{"failed", codeText}});
-            return APIERR_GENERAL;
+        const auto handler = host->commands.find(code);
+        // The code's text only when a scenario makes something fail or the code is unknown: commands are hot.
+        if (!host->state.failing.empty() || handler == host->commands.end()) {
+            const std::string codeText = ToUtf8(API_FourCharCodeToText(code));
+            if (host->state.failing.contains(codeText)) {
+                host->transcript->Write(Line{{"failed", codeText}});
+                return APIERR_GENERAL;
+            }
         }
-        if (const auto it = host->commands.find(code); it != host->commands.end())
-            return it->second(arg1, arg2, arg3, arg4);
+        if (handler != host->commands.end()) return handler->second(arg1, arg2, arg3, arg4);
+        const std::string codeText = ToUtf8(API_FourCharCodeToText(code));
         host->state.unknownCommands.push_back(code);
         host->transcript->Write(Line{{"command", codeText}, {"supported", false}});
         return APIERR_NOTSUPPORTED;
@@ -504,21 +508,34 @@ struct HostServices::Operations {
             host->transcript->Error("selectElements: no list of elements");
             return APIERR_GENERAL;
         }
-        // Sets keep long lists linear: the add-on hands over thousands of elements at once.
+        // Marks by element index keep long lists linear: the add-on hands over thousands of elements at once.
         std::vector<API_Guid>& selection = host->state.selection;
-        GuidSet selected(selection.begin(), selection.end());
+        const ProjectDescription& project = host->state.project;
+        std::vector<bool> selected(project.elements.size());
+        for (const API_Guid& guid : selection)
+            if (const std::optional<std::size_t> index = project.FindElementIndex(guid)) selected[*index] = true;
         const std::size_t before = selection.size();
-        GuidSet removed;
+        std::vector<bool> removed;
         for (const API_Neig& neig : *elements) {
-            if (host->state.project.FindElement(neig.guid) == nullptr) continue;
+            const std::optional<std::size_t> index = project.FindElementIndex(neig.guid);
+            if (!index) continue;
             if (add) {
-                if (selected.insert(neig.guid).second) selection.push_back(neig.guid);
-            } else if (selected.erase(neig.guid) != 0) {
-                removed.insert(neig.guid);
+                if (!selected[*index]) {
+                    selected[*index] = true;
+                    selection.push_back(neig.guid);
+                }
+            } else if (selected[*index]) {
+                selected[*index] = false;
+                if (removed.empty()) removed.resize(project.elements.size());
+                removed[*index] = true;
             }
         }
-        if (!removed.empty())
-            std::erase_if(selection, [&removed](const API_Guid& guid) { return removed.contains(guid); });
+        if (!removed.empty()) {
+            std::erase_if(selection, [&project, &removed](const API_Guid& guid) {
+                const std::optional<std::size_t> index = project.FindElementIndex(guid);
+                return index && removed[*index];
+            });
+        }
         if (selection.size() != before) host->SelectionChanged();
         return NoError;
     }
@@ -836,7 +853,7 @@ void HostServices::Deactivate() {
     IFCAPI::SetHostModel(nullptr);
 }
 
-bool HostServices::AdmitQuery(const std::string& query) {
+bool HostServices::AdmitQuery(std::string_view query) {
     GSErrCode refusal = NoError;
     return Operations::Enter(GetHostToken(), query, query, &refusal) == this;
 }
@@ -1023,6 +1040,7 @@ void HostServices::NotifySelectionChange() {
 
 Line HostServices::GlobalIdsOf(const std::vector<API_Guid>& elements) const {
     Line globalIds = Line::array();
+    globalIds.get_ref<Line::array_t&>().reserve(elements.size());
     for (const API_Guid& guid : elements) {
         const ProjectElement* element = state.project.FindElement(guid);
         globalIds.push_back(element != nullptr ? element->globalId : ToUtf8(APIGuid2GSGuid(guid).ToUniString()));

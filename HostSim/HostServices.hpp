@@ -21,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace HostSim {
@@ -77,6 +78,9 @@ struct RegisteredMenu {
 };
 
 // What the host knows and keeps for the add-on. Changed by the table's operations and by the scenario.
+// Names of the operations a scenario makes fail; looked up by view, as every host call asks.
+using FailingOperations = std::set<std::string, std::less<>>;
+
 struct HostState {
     // What the add-on said of itself when described.
     std::string addOnName;
@@ -91,10 +95,10 @@ struct HostState {
     GSFlags projectEventMask = 0;
     std::string language = "INT";
     ProjectDescription project;
-    IO::Location userDataFolder;   // special folder 5
-    IO::Location exchangeFolder;   // special folder 7
-    std::set<std::string> failing; // slot names and command codes that answer APIERR_GENERAL
-    PublishFaults publishFaults;   // faults of the publisher-set commands for single sets and items
+    IO::Location userDataFolder; // special folder 5
+    IO::Location exchangeFolder; // special folder 7
+    FailingOperations failing;   // slot names and command codes that answer APIERR_GENERAL
+    PublishFaults publishFaults; // faults of the publisher-set commands for single sets and items
     std::vector<UInt32> unknownCommands;
     API_Guid ownToken; // the token GUID the host gave the add-on
 
@@ -181,7 +185,7 @@ public:
 
     // Lets a query of the IFC model run, under the same rules as the table's operations (main thread, not after
     // release, not failing by the scenario's wish); false, with the transcript line those rules write, otherwise.
-    bool AdmitQuery(const std::string& query);
+    bool AdmitQuery(std::string_view query);
 
 private:
     struct Operations;

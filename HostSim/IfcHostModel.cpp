@@ -3,6 +3,11 @@
 #include "HostServices.hpp"
 #include "ScriptValues.hpp"
 
+#include <algorithm>
+#include <array>
+#include <string>
+#include <string_view>
+
 namespace HostSim {
 
 namespace {
@@ -22,9 +27,20 @@ bool IfcHostModel::IsAddOnToken(const API_Guid& token) const {
 ACAPI::Result<GS::Array<IFCAPI::ObjectID>> IfcHostModel::FindObjectsByGlobalId(const GS::UniString& globalId) const {
     using R = ACAPI::Result<GS::Array<IFCAPI::ObjectID>>;
     if (!services.AdmitQuery("FindElementsByGlobalId")) return Refused<GS::Array<IFCAPI::ObjectID>>();
+    // GlobalIds are short ASCII: those go to the index without a converted copy on the heap.
+    const std::u16string& units = globalId.ToU16String();
+    std::array<char, 64> ascii;
+    std::string converted;
+    std::string_view key;
+    if (units.size() <= ascii.size() && std::all_of(units.begin(), units.end(), [](char16_t u) { return u < 0x80; })) {
+        std::transform(units.begin(), units.end(), ascii.begin(), [](char16_t u) { return static_cast<char>(u); });
+        key = std::string_view(ascii.data(), units.size());
+    } else {
+        converted = ToUtf8(globalId);
+        key = converted;
+    }
     GS::Array<IFCAPI::ObjectID> objects;
-    for (const ObjectNumber number : services.GetState().project.FindObjects(ToUtf8(globalId)))
-        objects.PushNew(number);
+    services.GetState().project.ForEachObject(key, [&objects](ObjectNumber number) { objects.PushNew(number); });
     return R::Ok(std::move(objects));
 }
 

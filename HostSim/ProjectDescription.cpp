@@ -194,50 +194,170 @@ std::size_t ApiGuidHash::operator()(const API_Guid& guid) const noexcept {
     return GS::GenerateHashValue(APIGuid2GSGuid(guid));
 }
 
+namespace {
+
+// Entries of the GlobalId index say which GlobalId of what they stand for: another object's, or an element's own
+// or external one. The index of the object or element is in the lower 30 bits.
+constexpr UInt32 EntryKindShift = 30;
+constexpr UInt32 EntryIndexMask = (UInt32{1} << EntryKindShift) - 1;
+constexpr UInt32 OtherObjectEntry = 1;
+constexpr UInt32 ElementEntry = 2;
+constexpr UInt32 ExternalEntry = 3;
+constexpr std::size_t MaxIndexed = EntryIndexMask - 1;
+
+UInt32 MakeEntry(UInt32 kind, std::size_t index) {
+    return kind << EntryKindShift | static_cast<UInt32>(index + 1);
+}
+
+// A power of two at least twice `count`, so that the indexes stay at most half full.
+std::size_t SlotCountFor(std::size_t count) {
+    std::size_t slots = 16;
+    while (slots < 2 * count)
+        slots *= 2;
+    return slots;
+}
+
+// Spreads every bit of a hash over both halves: GUIDs made in sequence differ in few bits.
+std::size_t Mix(std::size_t hash) noexcept {
+    const UInt64 product = static_cast<UInt64>(hash) * 0x9E3779B97F4A7C15ULL;
+    return static_cast<std::size_t>(product ^ (product >> 29));
+}
+
+std::size_t HashText(std::string_view text) noexcept {
+    return Mix(std::hash<std::string_view>{}(text));
+}
+
+std::size_t HashGuid(const API_Guid& guid) noexcept {
+    return Mix(ApiGuidHash{}(guid));
+}
+
+// The tag is the hash's upper half; the lower bits choose the slot.
+UInt32 TagOf(std::size_t hash) noexcept {
+    return static_cast<UInt32>(static_cast<UInt64>(hash) >> 32) | 1;
+}
+
+} // namespace
+
 void ProjectDescription::Reindex() {
-    elementIndex.clear();
-    globalIdIndex.clear();
-    elementIndex.reserve(elements.size());
-    globalIdIndex.reserve(elements.size() + objects.size());
+    BuildIndexes(elements.size());
+    ++indexBuilds;
+}
+
+void ProjectDescription::BuildIndexes(std::size_t elementCapacity) {
+    if (elements.size() > MaxIndexed || objects.size() > MaxIndexed) Fail("the project has too many objects");
+    guidSlots.assign(SlotCountFor(elementCapacity), IndexSlot{});
+    globalIdSlots.assign(SlotCountFor(2 * elementCapacity + objects.size()), IndexSlot{});
+    globalIdEntries = 0;
+    indexedGuids.clear();
+    indexedGuids.reserve(elementCapacity);
+    indexedElements = 0;
+    indexedObjects = 0;
+    // Objects first, then the elements in order: a lookup meets the entries of one GlobalId in this order.
     for (std::size_t i = 0; i < objects.size(); ++i)
-        globalIdIndex[objects[i].globalId].push_back(FirstObjectNumber + i);
+        AddToGlobalIdIndex(objects[i].globalId, MakeEntry(OtherObjectEntry, i));
     for (std::size_t i = 0; i < elements.size(); ++i) {
         const ProjectElement& element = elements[i];
-        if (!elementIndex.emplace(element.guid, i).second)
+        if (!AddToGuidIndex(i)) {
+            guidSlots.clear();
+            globalIdSlots.clear();
+            indexedGuids.clear();
             Fail("GUID " + ToUtf8(APIGuid2GSGuid(element.guid).ToUniString()) + " appears twice");
-        const ObjectNumber object = i + 1;
-        globalIdIndex[element.globalId].push_back(object);
+        }
+        AddToGlobalIdIndex(element.globalId, MakeEntry(ElementEntry, i));
         if (element.externalGlobalId && *element.externalGlobalId != element.globalId)
-            globalIdIndex[*element.externalGlobalId].push_back(object);
+            AddToGlobalIdIndex(*element.externalGlobalId, MakeEntry(ExternalEntry, i));
     }
     indexedElements = elements.size();
     indexedObjects = objects.size();
-    ++indexBuilds;
+}
+
+bool ProjectDescription::AddToGuidIndex(std::size_t element) {
+    const API_Guid guid = elements[element].guid;
+    const std::size_t hash = HashGuid(guid);
+    const UInt32 tag = TagOf(hash);
+    const std::size_t mask = guidSlots.size() - 1;
+    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        IndexSlot& entry = guidSlots[slot];
+        if (entry.entry == 0) {
+            entry = IndexSlot{tag, static_cast<UInt32>(element + 1)};
+            indexedGuids.push_back(guid);
+            return true;
+        }
+        if (entry.tag == tag && indexedGuids[entry.entry - 1] == guid) return false;
+    }
+}
+
+void ProjectDescription::AddToGlobalIdIndex(std::string_view globalId, UInt32 entry) {
+    const std::size_t hash = HashText(globalId);
+    const std::size_t mask = globalIdSlots.size() - 1;
+    std::size_t slot = hash & mask;
+    while (globalIdSlots[slot].entry != 0)
+        slot = (slot + 1) & mask;
+    globalIdSlots[slot] = IndexSlot{TagOf(hash), entry};
+    ++globalIdEntries;
+}
+
+const std::string* ProjectDescription::GlobalIdOfEntry(UInt32 entry) const noexcept {
+    const std::size_t index = (entry & EntryIndexMask) - 1;
+    switch (entry >> EntryKindShift) {
+    case OtherObjectEntry:
+        return &objects[index].globalId;
+    case ElementEntry:
+        return &elements[index].globalId;
+    default:
+        return &*elements[index].externalGlobalId;
+    }
+}
+
+ObjectNumber ProjectDescription::ObjectOfEntry(UInt32 entry) noexcept {
+    const std::size_t index = (entry & EntryIndexMask) - 1;
+    return (entry >> EntryKindShift) == OtherObjectEntry ? FirstObjectNumber + index : index + 1;
 }
 
 void ProjectDescription::AppendElement(ProjectElement element) {
     if (!IsIndexCurrent()) Reindex();
+    // Growing by doubling keeps many appends linear; a growth is no rebuild of stale indexes.
+    if (2 * (elements.size() + 1) > guidSlots.size() || 2 * (globalIdEntries + 2) > globalIdSlots.size())
+        BuildIndexes(2 * (elements.size() + 1));
     const std::size_t index = elements.size();
-    if (!elementIndex.emplace(element.guid, index).second)
-        Fail("GUID " + ToUtf8(APIGuid2GSGuid(element.guid).ToUniString()) + " appears twice");
-    // Its object number is above every other element's, so the GlobalId lists keep their order.
-    const ObjectNumber object = index + 1;
-    globalIdIndex[element.globalId].push_back(object);
-    if (element.externalGlobalId && *element.externalGlobalId != element.globalId)
-        globalIdIndex[*element.externalGlobalId].push_back(object);
     elements.push_back(std::move(element));
+    if (index > MaxIndexed || !AddToGuidIndex(index)) {
+        const ProjectElement refused = std::move(elements.back());
+        elements.pop_back();
+        Fail("GUID " + ToUtf8(APIGuid2GSGuid(refused.guid).ToUniString()) + " appears twice");
+    }
+    // Its number is above every other element's, so the entries of each GlobalId keep their order.
+    const ProjectElement& added = elements.back();
+    AddToGlobalIdIndex(added.globalId, MakeEntry(ElementEntry, index));
+    if (added.externalGlobalId && *added.externalGlobalId != added.globalId)
+        AddToGlobalIdIndex(*added.externalGlobalId, MakeEntry(ExternalEntry, index));
     indexedElements = elements.size();
 }
 
 bool ProjectDescription::IsIndexCurrent() const noexcept {
-    return indexedElements == elements.size() && indexedObjects == objects.size();
+    return indexedElements == elements.size() && indexedObjects == objects.size() && !guidSlots.empty();
 }
 
 std::optional<std::size_t> ProjectDescription::FindElementIndex(const API_Guid& guid) const {
     if (IsIndexCurrent()) {
-        const auto it = elementIndex.find(guid);
-        if (it == elementIndex.end()) return std::nullopt;
-        return it->second;
+        const std::size_t hint = lookupHint.element.load(std::memory_order_relaxed);
+        for (const std::size_t candidate : {hint, hint + 1}) {
+            if (candidate < indexedGuids.size() && indexedGuids[candidate] == guid) {
+                lookupHint.element.store(candidate, std::memory_order_relaxed);
+                return candidate;
+            }
+        }
+        const std::size_t hash = HashGuid(guid);
+        const UInt32 tag = TagOf(hash);
+        const std::size_t mask = guidSlots.size() - 1;
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const IndexSlot& entry = guidSlots[slot];
+            if (entry.entry == 0) return std::nullopt;
+            if (entry.tag == tag && indexedGuids[entry.entry - 1] == guid) {
+                lookupHint.element.store(entry.entry - 1, std::memory_order_relaxed);
+                return entry.entry - 1;
+            }
+        }
     }
     for (std::size_t i = 0; i < elements.size(); ++i)
         if (elements[i].guid == guid) return i;
@@ -249,17 +369,28 @@ const ProjectElement* ProjectDescription::FindElement(const API_Guid& guid) cons
     return index ? &elements[*index] : nullptr;
 }
 
-std::vector<ObjectNumber> ProjectDescription::FindObjects(const std::string& globalId) const {
-    if (IsIndexCurrent()) {
-        const auto it = globalIdIndex.find(globalId);
-        return it == globalIdIndex.end() ? std::vector<ObjectNumber>{} : it->second;
-    }
+std::vector<ObjectNumber> ProjectDescription::FindObjects(std::string_view globalId) const {
     std::vector<ObjectNumber> found;
-    for (std::size_t i = 0; i < objects.size(); ++i)
-        if (objects[i].globalId == globalId) found.push_back(FirstObjectNumber + i);
-    for (std::size_t i = 0; i < elements.size(); ++i)
-        if (elements[i].globalId == globalId || elements[i].externalGlobalId == globalId) found.push_back(i + 1);
+    ForEachObject(globalId, [&found](ObjectNumber object) { found.push_back(object); });
     return found;
+}
+
+void ProjectDescription::ForEachObject(std::string_view globalId,
+                                       const std::function<void(ObjectNumber)>& visit) const {
+    if (IsIndexCurrent()) {
+        const std::size_t hash = HashText(globalId);
+        const UInt32 tag = TagOf(hash);
+        const std::size_t mask = globalIdSlots.size() - 1;
+        for (std::size_t slot = hash & mask; globalIdSlots[slot].entry != 0; slot = (slot + 1) & mask) {
+            const IndexSlot& entry = globalIdSlots[slot];
+            if (entry.tag == tag && *GlobalIdOfEntry(entry.entry) == globalId) visit(ObjectOfEntry(entry.entry));
+        }
+        return;
+    }
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        if (objects[i].globalId == globalId) visit(FirstObjectNumber + i);
+    for (std::size_t i = 0; i < elements.size(); ++i)
+        if (elements[i].globalId == globalId || elements[i].externalGlobalId == globalId) visit(i + 1);
 }
 
 const ProjectElement* ProjectDescription::ElementOfObject(ObjectNumber object) const {

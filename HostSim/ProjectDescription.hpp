@@ -8,11 +8,13 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 namespace HostSim {
@@ -91,7 +93,9 @@ struct ProjectDescription {
 
     // Every object whose host GlobalId or external GlobalId is `globalId`: other objects first, then elements, each
     // in the order of the description; an object matching by both GlobalIds is listed once.
-    std::vector<ObjectNumber> FindObjects(const std::string& globalId) const;
+    std::vector<ObjectNumber> FindObjects(std::string_view globalId) const;
+    // The same objects handed to `visit` one by one, without a list.
+    void ForEachObject(std::string_view globalId, const std::function<void(ObjectNumber)>& visit) const;
     // The element an object number stands for; nullptr for other objects and unknown numbers.
     const ProjectElement* ElementOfObject(ObjectNumber object) const;
     const ProjectObject* OtherObject(ObjectNumber object) const;
@@ -99,10 +103,37 @@ struct ProjectDescription {
     std::optional<ObjectNumber> ObjectOfElement(const API_Guid& guid) const;
 
 private:
-    bool IsIndexCurrent() const noexcept;
+    // An entry of the open-addressed indexes: the upper half of the key's hash, so that most probes never touch
+    // the elements, and what the key names. Both indexes are flat arrays of these, at most half full: a lookup on
+    // a large model costs one memory access besides the element it finds.
+    struct IndexSlot {
+        UInt32 tag = 0;
+        UInt32 entry = 0; // 0: empty
+    };
 
-    std::unordered_map<API_Guid, std::size_t, ApiGuidHash> elementIndex;
-    std::unordered_map<std::string, std::vector<ObjectNumber>> globalIdIndex;
+    bool IsIndexCurrent() const noexcept;
+    void BuildIndexes(std::size_t elementCapacity);
+    bool AddToGuidIndex(std::size_t element);
+    void AddToGlobalIdIndex(std::string_view globalId, UInt32 entry);
+    const std::string* GlobalIdOfEntry(UInt32 entry) const noexcept;
+    static ObjectNumber ObjectOfEntry(UInt32 entry) noexcept;
+
+    // The element the last GUID lookup found. Callers walk the element list in order, or ask several things of one
+    // element in turn: checking it and its successor first spares those the index. Atomic, since lookups are const;
+    // copies start afresh.
+    struct LookupHint {
+        mutable std::atomic<std::size_t> element{0};
+        LookupHint() = default;
+        LookupHint(const LookupHint&) noexcept {}
+        LookupHint& operator=(const LookupHint&) noexcept { return *this; }
+    };
+
+    LookupHint lookupHint;
+    // The elements' GUIDs by index, densely: lookups compare against these, not against the large elements.
+    std::vector<API_Guid> indexedGuids;
+    std::vector<IndexSlot> guidSlots;
+    std::vector<IndexSlot> globalIdSlots;
+    std::size_t globalIdEntries = 0;
     std::size_t indexedElements = 0;
     std::size_t indexedObjects = 0;
     std::size_t indexBuilds = 0;

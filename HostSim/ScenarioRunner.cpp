@@ -386,7 +386,7 @@ void ScenarioRunner::HostChange(const Line& line) {
             }
         } else if (key == "fail") {
             if (!value.is_array()) throw LineError("host: \"fail\" must be an array of operation names");
-            std::set<std::string> failing;
+            FailingOperations failing;
             for (const Line& item : value) {
                 const std::string name = GetString(item, "host: an entry of \"fail\"");
                 if (!IsFailableOperation(name))

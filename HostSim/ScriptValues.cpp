@@ -1,5 +1,7 @@
 #include "ScriptValues.hpp"
 
+#include "CharCodeConversion.hpp"
+
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
@@ -13,7 +15,7 @@ GS::UniString ToUniString(const std::string& utf8) {
 }
 
 std::string ToUtf8(const GS::UniString& text) {
-    return text.ToCStr(CC_UTF8).ToString();
+    return GS::EncodeText(text.ToU16String(), CC_UTF8);
 }
 
 std::size_t NestingDepth(const Line& value, std::size_t limit) {

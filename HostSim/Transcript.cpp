@@ -48,7 +48,14 @@ std::string Transcript::Mask(std::string text) const {
 
 void Transcript::MaskValue(Line& value) const {
     if (value.is_string()) {
-        value = MaskLocked(value.get<std::string>());
+        // In place: lines can carry thousands of texts, and most hold no mask.
+        auto& text = value.get_ref<std::string&>();
+        for (const auto& mask : masks) {
+            if (text.find(mask.first) != std::string::npos) {
+                text = MaskLocked(std::move(text));
+                break;
+            }
+        }
     } else if (value.is_structured()) {
         for (auto& item : value)
             MaskValue(item);

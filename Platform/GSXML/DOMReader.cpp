@@ -75,12 +75,21 @@ public:
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attributes, const XMLSize_t attributeCount,
                       const bool isEmpty, const bool isRoot) override {
         if (++depth > DOMReader::MaxDepth) throw Refused();
+        heldWhitespace.clear(); // before a child: indentation
+        endedChild = false;
         // For an empty element the base class calls endElement itself.
         XercesDOMParser::startElement(declaration, urlId, prefix, attributes, attributeCount, isEmpty, isRoot);
     }
     void endElement(const xercesc::XMLElementDecl& declaration, const unsigned int urlId, const bool isRoot,
                     const XMLCh* const prefix) override {
+        // Whitespace that is an element's whole text is its value; after its last child it is indentation.
+        if (endedChild) {
+            heldWhitespace.clear();
+        } else {
+            ReleaseWhitespace();
+        }
         XercesDOMParser::endElement(declaration, urlId, isRoot, prefix);
+        endedChild = true;
         --depth;
     }
     void doctypeDecl(const xercesc::DTDElementDecl& root, const XMLCh* const publicId, const XMLCh* const systemId,
@@ -91,8 +100,34 @@ public:
     void startExtSubset() override { throw Refused(); }
     void entityDecl(const xercesc::DTDEntityDecl&, const bool, const bool) override { throw Refused(); }
 
+    // Whitespace-only text between elements (the indentation) becomes no node: most text nodes of an indented file
+    // are that, and nobody reads them. It is held back until the element ends, and kept when the element turned
+    // out to hold no other element, so that <a> </a> still reads " ".
+    void docCharacters(const XMLCh* const chars, const XMLSize_t length, const bool cdataSection) override {
+        if (!cdataSection && IsWhitespace(chars, length)) {
+            heldWhitespace.append(chars, length);
+            return;
+        }
+        ReleaseWhitespace();
+        XercesDOMParser::docCharacters(chars, length, cdataSection);
+    }
+
 private:
+    static bool IsWhitespace(const XMLCh* chars, XMLSize_t length) noexcept {
+        for (XMLSize_t i = 0; i < length; ++i)
+            if (chars[i] != u' ' && chars[i] != u'\n' && chars[i] != u'\t' && chars[i] != u'\r') return false;
+        return true;
+    }
+    void ReleaseWhitespace() {
+        if (heldWhitespace.empty()) return;
+        const std::u16string text = std::move(heldWhitespace);
+        heldWhitespace.clear();
+        XercesDOMParser::docCharacters(text.c_str(), text.size(), false);
+    }
+
     UInt32 depth = 0;
+    std::u16string heldWhitespace;
+    bool endedChild = false; // an element ended since the innermost open element started
 };
 
 bool ReadBytes(const IO::Location& file, std::string* bytes) {
@@ -135,6 +170,7 @@ DOMReader::DOMReader(const IO::Location& file, const GS::UniString& expectedRoot
         parser->setSkipDTDValidation(true);
         parser->setDisableDefaultEntityResolution(true);
         parser->setCreateEntityReferenceNodes(false);
+        parser->setCreateCommentNodes(false);
         parser->setSecurityManager(&limits);
         parser->setEntityResolver(&resolver);
         parser->setErrorHandler(&errors);

@@ -14,13 +14,16 @@
 
 namespace GSXML {
 
-// Reads one XML file into a Xerces DOM at construction. The reader never fetches anything and expands no entity:
+// Reads one XML file into a Xerces DOM at construction. The DOM holds no comments, and no text nodes for whitespace
+// between elements (an element whose whole text is whitespace keeps it). The reader never fetches anything and
+// expands no entity:
 // a document type declaration is accepted only without an external subset and without entity declarations; other
 // files with one, files larger than MaxFileSize and documents nested deeper than MaxDepth are refused like
 // malformed ones. Not thread-safe per object; separate readers may run on separate threads.
 class GSXML_DLL_EXPORT DOMReader {
 public:
-    static constexpr UInt64 MaxFileSize = 32 * 1024 * 1024;
+    // Room for mapping files of a few hundred thousand properties.
+    static constexpr UInt64 MaxFileSize = 128 * 1024 * 1024;
     // Element levels, the root being the first. Deeper documents are refused while parsing, never built.
     static constexpr UInt32 MaxDepth = 1000;
 

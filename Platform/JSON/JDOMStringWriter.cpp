@@ -1,9 +1,5 @@
 #include "JDOMStringWriter.hpp"
 
-#include "CharCodeConversion.hpp"
-
-#include <nlohmann/json.hpp>
-
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -12,6 +8,23 @@
 namespace JSON {
 
 namespace {
+
+constexpr char16_t ReplacementCharacter = 0xFFFD;
+
+bool IsHighSurrogate(char16_t unit) noexcept {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool IsLowSurrogate(char16_t unit) noexcept {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+// What a string literal cannot hold as it is.
+bool NeedsEscape(char16_t unit) noexcept {
+    return unit < 0x20 || unit == u'"' || unit == u'\\' || (unit >= 0xD800 && unit <= 0xDFFF);
+}
+
+void AppendAscii(std::u16string& out, std::string_view ascii) {
+    out.append(ascii.begin(), ascii.end());
+}
 
 // Walks the tree with its own stack of open containers, so the depth of the tree never reaches the call stack.
 class TextBuilder {
@@ -27,18 +40,18 @@ public:
             if (top.next == size) {
                 open.pop_back();
                 NewLine();
-                out += isArray ? ']' : '}';
+                out += isArray ? u']' : u'}';
                 continue;
             }
-            if (top.next > 0) out += ',';
+            if (top.next > 0) out += u',';
             NewLine();
             const Value* child = nullptr;
             if (isArray) {
                 child = AsArray(*top.container).Get(top.next).Get();
             } else {
                 const ObjectValue::Member& member = *(AsObject(*top.container).begin() + top.next);
-                AppendString(member.key);
-                out += prettyPrint ? ": " : ":";
+                AppendStringLiteral(out, member.key.ToU16String());
+                AppendAscii(out, prettyPrint ? ": " : ":");
                 child = member.value.Get();
             }
             ++top.next;
@@ -46,7 +59,7 @@ public:
         }
     }
 
-    const std::string& GetBytes() const noexcept { return out; }
+    std::u16string TakeText() noexcept { return std::move(out); }
 
 private:
     struct Frame {
@@ -60,30 +73,30 @@ private:
     void Open(const Value& value) {
         switch (value.GetType()) {
         case Value::Type::Null:
-            out += "null";
+            AppendAscii(out, "null");
             break;
         case Value::Type::Bool:
-            out += static_cast<const BoolValue&>(value).Get() ? "true" : "false";
+            AppendAscii(out, static_cast<const BoolValue&>(value).Get() ? "true" : "false");
             break;
         case Value::Type::Number:
             AppendNumber(static_cast<const NumberValue&>(value).Get());
             break;
         case Value::Type::String:
-            AppendString(static_cast<const StringValue&>(value).Get());
+            AppendStringLiteral(out, static_cast<const StringValue&>(value).Get().ToU16String());
             break;
         case Value::Type::Array:
             if (AsArray(value).IsEmpty()) {
-                out += "[]";
+                AppendAscii(out, "[]");
             } else {
-                out += '[';
+                out += u'[';
                 open.push_back(Frame{&value, 0});
             }
             break;
         case Value::Type::Object:
             if (AsObject(value).IsEmpty()) {
-                out += "{}";
+                AppendAscii(out, "{}");
             } else {
-                out += '{';
+                out += u'{';
                 open.push_back(Frame{&value, 0});
             }
             break;
@@ -92,35 +105,82 @@ private:
 
     void NewLine() {
         if (!prettyPrint) return;
-        out += '\n';
-        out.append(open.size() * indent, ' ');
+        out += u'\n';
+        out.append(open.size() * indent, u' ');
     }
 
     void AppendNumber(double value) {
         if (!std::isfinite(value)) {
-            out += "null";
+            AppendAscii(out, "null");
         } else if (value == 0.0 && std::signbit(value)) {
-            out += "-0.0"; // "-0" would read back as an integer zero and lose the sign
+            AppendAscii(out, "-0.0"); // "-0" would read back as an integer zero and lose the sign
         } else {
             char buffer[32];
             const auto result = std::to_chars(buffer, buffer + sizeof(buffer), value);
-            out.append(buffer, result.ptr);
+            AppendAscii(out, std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer)));
         }
-    }
-
-    // Escaping is the library's; the text is valid UTF-8 since the encoder replaces lone surrogates.
-    void AppendString(const GS::UniString& text) {
-        const nlohmann::json string = GS::EncodeText(text.ToU16String(), CC_UTF8);
-        out += string.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     }
 
     const bool prettyPrint;
     const USize indent;
     std::vector<Frame> open;
-    std::string out;
+    std::u16string out;
 };
 
 } // namespace
+
+void AppendStringLiteral(std::u16string& out, std::u16string_view text) {
+    out += u'"';
+    std::size_t plainFrom = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i];
+        if (!NeedsEscape(unit)) continue;
+        // Runs of plain text go over in one copy.
+        out.append(text.data() + plainFrom, i - plainFrom);
+        plainFrom = i + 1;
+        if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+            out += unit;
+            out += text[i + 1];
+            ++i;
+            plainFrom = i + 1;
+            continue;
+        }
+        switch (unit) {
+        case u'"':
+            AppendAscii(out, "\\\"");
+            break;
+        case u'\\':
+            AppendAscii(out, "\\\\");
+            break;
+        case u'\b':
+            AppendAscii(out, "\\b");
+            break;
+        case u'\f':
+            AppendAscii(out, "\\f");
+            break;
+        case u'\n':
+            AppendAscii(out, "\\n");
+            break;
+        case u'\r':
+            AppendAscii(out, "\\r");
+            break;
+        case u'\t':
+            AppendAscii(out, "\\t");
+            break;
+        default:
+            if (unit < 0x20) {
+                constexpr char Hex[] = "0123456789abcdef";
+                const char escape[] = {'\\', 'u', '0', '0', Hex[unit >> 4], Hex[unit & 0xF]};
+                AppendAscii(out, std::string_view(escape, sizeof(escape)));
+            } else {
+                out += ReplacementCharacter; // a lone surrogate
+            }
+            break;
+        }
+    }
+    out.append(text.data() + plainFrom, text.size() - plainFrom);
+    out += u'"';
+}
 
 JDOMStringWriter::JDOMStringWriter(bool prettyPrint, Int32 indent) noexcept
     : prettyPrint(prettyPrint), indent(indent > 0 ? static_cast<USize>(indent) : 0) {}
@@ -129,7 +189,7 @@ void JDOMStringWriter::Write(const ValueRef& value) {
     const Value& root = *value;
     TextBuilder builder(prettyPrint, indent);
     builder.WriteTree(root);
-    text = GS::UniString(GS::DecodeText(builder.GetBytes(), CC_UTF8));
+    text = GS::UniString(builder.TakeText());
 }
 
 } // namespace JSON

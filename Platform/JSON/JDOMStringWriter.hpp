@@ -7,6 +7,9 @@
 #include "Definitions.hpp"
 #include "UniString.hpp"
 
+#include <string>
+#include <string_view>
+
 namespace JSON {
 
 // Writes a tree of JSON values as text: members in insertion order, strings escaped as the standard asks
@@ -28,6 +31,10 @@ private:
     USize indent;
     GS::UniString text;
 };
+
+// Appends `text` to `out` as a JSON string literal, escaped exactly as the writer escapes strings: for texts
+// assembled by hand, so that they read as the writer's own. Lone surrogates become U+FFFD.
+JSON_DLL_EXPORT void AppendStringLiteral(std::u16string& out, std::u16string_view text);
 
 } // namespace JSON
 

@@ -25,8 +25,9 @@ bool HasTagName(const DOMElement& element, std::u16string_view name) {
     return std::u16string_view(element.getTagName()) == name;
 }
 
-GS::UniString Attribute(const DOMElement& element, const char* name) {
-    return GSXML::ToUniString(element.getAttribute(GSXML::XMLText(name)));
+// Names as the DOM's own text: no conversion per lookup.
+GS::UniString Attribute(const DOMElement& element, const XMLCh* name) {
+    return GSXML::ToUniString(element.getAttribute(name));
 }
 
 // The first element of that name below `element` in document order, at any depth: what the DOM's search by tag
@@ -68,14 +69,14 @@ struct MappedProperty {
 
 std::optional<MappedProperty> ReadSchemeProperty(const DOMElement& element) {
     MappedProperty result;
-    result.ifcEntityType = Attribute(element, "IFCEntityType");
-    result.propertySetName = Attribute(element, "PropertySetName");
+    result.ifcEntityType = Attribute(element, u"IFCEntityType");
+    result.propertySetName = Attribute(element, u"PropertySetName");
     if (result.ifcEntityType.IsEmpty() || result.propertySetName.IsEmpty()) return std::nullopt;
 
     const DOMElement* value = FindDescendant(element, u"ACPropertyValue");
     if (value == nullptr) return std::nullopt;
-    result.data.propertyDefinitionGroupName = Attribute(*value, "PropertyDefinitionGroupName");
-    result.data.propertyDefinitionName = Attribute(*value, "PropertyDefinitionName");
+    result.data.propertyDefinitionGroupName = Attribute(*value, u"PropertyDefinitionGroupName");
+    result.data.propertyDefinitionName = Attribute(*value, u"PropertyDefinitionName");
 
     const DOMElement* definition = FindDescendant(element, u"PropertyDef");
     if (definition == nullptr) return std::nullopt;
@@ -91,7 +92,7 @@ std::optional<MappedProperty> ReadSchemeProperty(const DOMElement& element) {
 
     const DOMElement* dataType = FindDescendant(*definition, u"DataType");
     if (dataType == nullptr) return std::nullopt;
-    result.data.dataType = Attribute(*dataType, "type");
+    result.data.dataType = Attribute(*dataType, u"type");
     return result;
 }
 

@@ -6,9 +6,9 @@
 
 #include "IFCObjectAccessor.hpp"
 #include "JDOMStringWriter.hpp"
-#include "JSONValues.hpp"
 
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -41,6 +41,14 @@ GS::UniString GetElementGlobalId(const API_Guid& element) {
     return own.IsOk() ? own.Unwrap() : GS::UniString();
 }
 
+// The text as it comes back from 8-bit text in the host's default character set, which is how descriptors carry
+// it. Plain ASCII without NUL is the same in every such set, so only other texts make the trip.
+GS::UniString InDefaultCharSet(const GS::UniString& text) {
+    for (const char16_t unit : text.ToU16String())
+        if (unit == 0 || unit >= 0x80) return GS::UniString(text.ToCStr(CC_Default).Get());
+    return text;
+}
+
 } // namespace
 
 API_Guid ResolveGlobalId(const GS::UniString& globalId) {
@@ -70,17 +78,32 @@ GS::Array<API_Guid> ResolveGlobalIds(const GS::Array<GS::UniString>& globalIds, 
 }
 
 GS::UniString DescribeElement(const API_Guid& element) {
+    std::u16string text;
+    AppendElementDescription(text, element);
+    return GS::UniString(std::move(text));
+}
+
+void AppendElementDescription(std::u16string& out, const API_Guid& element) {
     const GS::UniString name = GetElementIdText(element);
-    return MakeElementDescriptor(GetElementGlobalId(element), name);
+    AppendElementDescriptor(out, GetElementGlobalId(element), name);
 }
 
 GS::UniString MakeElementDescriptor(const GS::UniString& globalId, const GS::UniString& name) {
-    GS::Ref<JSON::ObjectValue> descriptor = GS::NewRef<JSON::ObjectValue>();
-    descriptor->Add("ifcGuid", globalId.ToCStr(CC_Default).Get());
-    descriptor->Add("name", (name.IsEmpty() ? globalId : name).ToCStr(CC_Default).Get());
-    JSON::JDOMStringWriter writer(false, 10);
-    writer.Write(descriptor);
-    return writer.GetString();
+    std::u16string text;
+    AppendElementDescriptor(text, globalId, name);
+    return GS::UniString(std::move(text));
+}
+
+void AppendElementDescriptor(std::u16string& out, const GS::UniString& globalId, const GS::UniString& name) {
+    // The object as the host's JSON writer writes it, members in this order, written straight into the text.
+    const GS::UniString id = InDefaultCharSet(globalId);
+    const GS::UniString shownName = name.IsEmpty() ? id : InDefaultCharSet(name);
+    if (out.empty()) out.reserve(24 + id.GetLength() + shownName.GetLength());
+    out.append(u"{\"ifcGuid\":");
+    JSON::AppendStringLiteral(out, id.ToU16String());
+    out.append(u",\"name\":");
+    JSON::AppendStringLiteral(out, shownName.ToU16String());
+    out += u'}';
 }
 
 GS::Array<API_Neig> NeigsOf(const GS::Array<API_Guid>& elements) {

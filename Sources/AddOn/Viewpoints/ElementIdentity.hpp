@@ -5,6 +5,8 @@
 #include "Array.hpp"
 #include "UniString.hpp"
 
+#include <string>
+
 // Mapping between the page's IFC GlobalIds and the host's element GUIDs, and the element descriptors the page
 // receives ({"ifcGuid", "name"}). Every lookup asks the host afresh: nothing is cached. Host errors count as
 // "not found" and are never reported. [main-thread]
@@ -18,6 +20,9 @@ GS::Array<API_Guid> ResolveGlobalIds(const GS::Array<GS::UniString>& globalIds,
 GS::UniString DescribeElement(const API_Guid& element);
 // The descriptor text {"ifcGuid": globalId, "name": name}; an empty name becomes the GlobalId.
 GS::UniString MakeElementDescriptor(const GS::UniString& globalId, const GS::UniString& name);
+// The same texts appended to `out`, for lists written into one text.
+void AppendElementDescription(std::u16string& out, const API_Guid& element);
+void AppendElementDescriptor(std::u16string& out, const GS::UniString& globalId, const GS::UniString& name);
 // The host's selection entries for the elements, in order.
 GS::Array<API_Neig> NeigsOf(const GS::Array<API_Guid>& elements);
 // The descriptors of the selected elements, in the host's order; none when the selection cannot be read.

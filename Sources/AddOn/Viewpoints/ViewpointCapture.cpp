@@ -44,12 +44,17 @@ GS::UniString PointText(const ViewpointVector& v) {
     return "{\"x\":" + NumberText(v.x) + ",\"y\":" + NumberText(v.y) + ",\"z\":" + NumberText(v.z) + "}";
 }
 
-void AppendMember(GS::UniString* text, const char* key, const GS::UniString& value) {
-    if (text->GetLength() > 1) *text += ",";
-    *text += "\"";
-    *text += key;
-    *text += "\":";
-    *text += value;
+// Opens a member of the object being written: the key, and a comma before all but the first.
+void AppendKey(std::u16string* text, std::string_view key) {
+    if (text->size() > 1) *text += u',';
+    *text += u'"';
+    text->append(key.begin(), key.end());
+    text->append(u"\":");
+}
+
+void AppendMember(std::u16string* text, std::string_view key, const GS::UniString& value) {
+    AppendKey(text, key);
+    text->append(value.ToU16String());
 }
 
 GS::UniString ListText(const GS::Array<GS::UniString>& descriptors) {
@@ -151,7 +156,7 @@ void FillParallelCamera(const API_3DProjectionInfo& projection, ViewpointData* v
 }
 
 // The "visibility" and "visbilityExceptionGlobalIds" members, or nothing when the element list cannot be had.
-void AppendVisibility(GS::UniString* text) {
+void AppendVisibility(std::u16string* text) {
     GS::Array<API_Guid> elements;
     if (ACAPI_Element_GetElemList(API_AnyElemTypeID, &elements) != NoError) return;
     GS::Array<API_Guid> shown;
@@ -164,11 +169,17 @@ void AppendVisibility(GS::UniString* text) {
         }
     }
     const bool visibility = shown.GetSize() > hidden.GetSize();
-    GS::Array<GS::UniString> exceptions;
-    for (const API_Guid& element : visibility ? hidden : shown)
-        exceptions.Push(DescribeElement(element));
     AppendMember(text, "visibility", GS::valuetostr(Int32{visibility ? 1 : 0}));
-    AppendMember(text, "visbilityExceptionGlobalIds", ListText(exceptions));
+    // The descriptors go straight into the text: a third of a large model can be named here.
+    AppendKey(text, "visbilityExceptionGlobalIds");
+    *text += u'[';
+    bool first = true;
+    for (const API_Guid& element : visibility ? hidden : shown) {
+        if (!first) *text += u',';
+        first = false;
+        AppendElementDescription(*text, element);
+    }
+    *text += u']';
 }
 
 JSON::ValueRef PointValue(const ViewpointVector& v) {
@@ -211,8 +222,8 @@ GS::UniString SectionsText(const GS::Array<ACSection>& sections) {
     return writer.GetString();
 }
 
-GS::UniString ViewpointText(const ViewpointData& viewpoint) {
-    GS::UniString text("{");
+std::u16string ViewpointText(const ViewpointData& viewpoint) {
+    std::u16string text(u"{");
     AppendMember(&text, "cameraType", GS::valuetostr(Int32{viewpoint.perspective ? 0 : 1}));
     AppendMember(&text, "location", PointText(viewpoint.location));
     AppendMember(&text, "direction", PointText(viewpoint.direction));
@@ -223,7 +234,7 @@ GS::UniString ViewpointText(const ViewpointData& viewpoint) {
     AppendMember(&text, "selectedGlobalIds", ListText(SelectedDescriptors()));
     AppendVisibility(&text);
     AppendMember(&text, "sections", SectionsText(ReadSections()));
-    text += "}";
+    text += u'}';
     return text;
 }
 
@@ -273,18 +284,19 @@ GS::UniString CaptureViewpoint(const GS::UniString& imageId, GS::UniString* pend
     } else {
         FillParallelCamera(projection, &viewpoint);
     }
-    GS::UniString text = ViewpointText(viewpoint);
+    std::u16string text = ViewpointText(viewpoint);
     if (!pendingSnapshotFile->IsEmpty()) {
         const GS::UniString image = EncodeSnapshotFile(*pendingSnapshotFile);
         if (!image.IsEmpty()) {
-            text.Delete(text.GetLength() - 1, 1);
-            text += ",\"localImage\":";
-            text += StringText(image);
-            text += "}";
+            text.pop_back();
+            text.reserve(text.size() + image.GetLength() + 16);
+            AppendKey(&text, "localImage");
+            JSON::AppendStringLiteral(text, image.ToU16String());
+            text += u'}';
         }
         *pendingSnapshotFile = GS::UniString();
     }
-    return text;
+    return GS::UniString(std::move(text));
 }
 
 GS::Ref<JS::Base> AddViewpoint(const GS::Ref<JS::Base>&) {

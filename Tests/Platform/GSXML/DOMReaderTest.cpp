@@ -59,6 +59,23 @@ TEST_F(DOMReaderTest, GivesTheRootElementWithItsAttributesAndChildren) {
     EXPECT_EQ(ToUniString(deep->getTextContent()), "two");
 }
 
+TEST_F(DOMReaderTest, IndentationMakesNoNodesButWhitespaceValuesStay) {
+    const DOMReader reader(Write("indented.xml", "<R>\n  <A> </A>\n  <B>\t<C/>\r\n  </B>\n  <D> x <E/> </D>\n"
+                                                 "  <F><![CDATA[ ]]></F>\n  <G> <!-- c --> </G>\n</R>\n"),
+                           "R");
+    xercesc::DOMElement* root = reader.GetActualNode();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(root->getChildNodes()->getLength(), 5u) << "the five elements, no text between them";
+    const auto child = [root](const char* name) {
+        return static_cast<xercesc::DOMElement*>(root->getElementsByTagName(XMLText(name))->item(0));
+    };
+    EXPECT_EQ(GetTextContent(*child("A")), " ") << "whitespace that is an element's whole text is its value";
+    EXPECT_EQ(child("B")->getChildNodes()->getLength(), 1u) << "around a child it is indentation";
+    EXPECT_EQ(GetTextContent(*child("D")), " x ") << "text beside a child keeps its spaces";
+    EXPECT_EQ(GetTextContent(*child("F")), " ") << "CDATA is kept as written";
+    EXPECT_EQ(GetTextContent(*child("G")), "  ") << "a comment in between is dropped, its neighbours joined";
+}
+
 TEST_F(DOMReaderTest, OtherRootIsGivenButNotExpected) {
     const GSXML::DOMReader reader(Write("b.xml", "<Other/>"), "SchemeItemList");
     ASSERT_NE(reader.GetActualNode(), nullptr);
@@ -173,8 +190,7 @@ TEST_F(DOMReaderTest, TextContentIsGatheredWithoutRecursion) {
     ASSERT_NE(root, nullptr);
     EXPECT_EQ(GetTextContent(*root), "ab<c>def");
     EXPECT_EQ(GetTextContent(*root), ToUniString(root->getTextContent())) << "as the DOM defines it";
-    EXPECT_EQ(GetTextContent(*root->getFirstChild()), "a");
-    EXPECT_EQ(GetTextContent(*root->getFirstChild()->getNextSibling()), "c") << "a comment's own text";
+    EXPECT_EQ(GetTextContent(*root->getFirstChild()), "ab") << "the comment between them makes no node";
     EXPECT_EQ(GetTextContent(*root->getAttributeNode(XMLText("a"))), "v");
     EXPECT_EQ(GetTextContent(*root->getLastElementChild()->getLastElementChild()), "");
     EXPECT_EQ(GetTextContent(*root->getOwnerDocument()), "");
