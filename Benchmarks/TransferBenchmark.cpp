@@ -223,6 +223,22 @@ struct Series {
     }
 };
 
+// The ratio add-on / curl tool of each round's pair of transfers (run back to back, in alternating order), so
+// that the machine's drift between rounds cancels out: the median, and the quartiles and extremes as the spread.
+void PrintPairedRatios(const char* label, const Series& addOn, const Series& curl) {
+    std::vector<double> ratios;
+    for (std::size_t i = 0; i < addOn.samples.size() && i < curl.samples.size(); ++i)
+        ratios.push_back(addOn.samples[i].wall / curl.samples[i].wall);
+    if (ratios.empty()) return;
+    std::sort(ratios.begin(), ratios.end());
+    const auto at = [&ratios](double q) {
+        return ratios[static_cast<std::size_t>(q * static_cast<double>(ratios.size() - 1) + 0.5)];
+    };
+    std::printf("%s ratio add-on / curl tool, paired per round: median %.3f, quartiles %.3f-%.3f, range %.3f-%.3f "
+                "(%zu pairs)\n",
+                label, Series::MedianOf(ratios), at(0.25), at(0.75), ratios.front(), ratios.back(), ratios.size());
+}
+
 // The curl tool with the add-on's two headers; true when it exits 0 and the server answered expectedStatus.
 bool RunCurl(const fs::path& work, const std::vector<std::string>& arguments, const char* expectedStatus, double* cpu) {
     std::vector<std::string> command = {QUILLMAR_CURL_TOOL,
@@ -368,9 +384,8 @@ int main(int argc, char** argv) {
         PrintRow("download add-on", addOnDownload, mib);
         if (haveCurl) PrintRow("download curl tool", curlDownload, mib);
         if (haveCurl) {
-            std::printf("time ratio add-on / curl tool: upload %.3f, download %.3f\n",
-                        addOnUpload.Median(&Sample::wall) / curlUpload.Median(&Sample::wall),
-                        addOnDownload.Median(&Sample::wall) / curlDownload.Median(&Sample::wall));
+            PrintPairedRatios("upload  ", addOnUpload, curlUpload);
+            PrintPairedRatios("download", addOnDownload, curlDownload);
         }
         std::printf("add-on process peak resident set (VmHWM): %ld KiB before the transfers, %ld KiB after: "
                     "growth %ld KiB (%.1f MiB)\n",

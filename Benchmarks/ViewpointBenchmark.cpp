@@ -56,6 +56,7 @@ Session& GetSession() {
         options.module = QUILLMAR_ADDON_PATH;
         options.home = session.home;
         session.host = std::make_unique<HostSim::Host>(options);
+        session.host->GetTranscript().SetKeepLines(false);
         if (!session.host->Start()) throw std::runtime_error("the add-on did not start");
         session.runner = std::make_unique<HostSim::ScenarioRunner>(*session.host);
         Play(session, R"({"menu": 32500, "item": 1})");

@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <thread>
 #include <unordered_set>
 
 namespace HostSim {
@@ -146,9 +148,12 @@ API_Box3D BoxAround(const std::array<double, 3>& point) {
 }
 
 // The table's functions find the host through this; guarded so that a call from a worker thread during the host's
-// shutdown sees either the whole host or none.
+// shutdown sees either the whole host or none. Calls on the active host's main thread, where it is made active and
+// retired, read it without the lock: the add-on calls the host thousands of times per page call.
 std::mutex activeMutex;
 HostServices* active = nullptr;
+std::atomic<HostServices*> activeOnMainThread{nullptr};
+std::atomic<std::thread::id> activeMainThread{};
 
 } // namespace
 
@@ -179,6 +184,17 @@ struct HostServices::Operations {
     // call fail.
     static HostServices* Enter(void* token, std::string_view operation, std::string_view failName, GSErrCode* refusal) {
         *refusal = APIERR_GENERAL;
+        if (activeMainThread.load(std::memory_order_acquire) == std::this_thread::get_id()) {
+            HostServices* host = activeOnMainThread.load(std::memory_order_relaxed);
+            if (host != nullptr && host->tokenPhase != TokenPhase::Revoked &&
+                (token == host->GetHostToken() || (token == nullptr && host->tokenPhase == TokenPhase::NotIssued))) {
+                if (!host->state.failing.empty() && host->state.failing.contains(failName)) {
+                    host->transcript->Write(Line{{"failed", std::string(failName)}});
+                    return nullptr;
+                }
+                return host;
+            }
+        }
         std::shared_ptr<Transcript> report;
         std::string problem;
         {
@@ -840,6 +856,8 @@ bool HostServices::Activate() {
     if (active == this) return true;
     if (active != nullptr) return false;
     active = this;
+    activeOnMainThread.store(this, std::memory_order_relaxed);
+    activeMainThread.store(mainThread->GetId(), std::memory_order_release);
     handleBaseline = GS::MemoryManager::GetLiveHandleCount();
     state.handlesGiven = 0;
     IFCAPI::SetHostModel(ifcModel.get());
@@ -850,6 +868,8 @@ void HostServices::Deactivate() {
     const std::lock_guard lock(activeMutex);
     if (active != this) return;
     active = nullptr;
+    activeMainThread.store(std::thread::id(), std::memory_order_release);
+    activeOnMainThread.store(nullptr, std::memory_order_relaxed);
     IFCAPI::SetHostModel(nullptr);
 }
 

@@ -25,6 +25,7 @@ public:
     MainThread();
 
     bool IsCurrent() const noexcept { return std::this_thread::get_id() == mainId; }
+    std::thread::id GetId() const noexcept { return mainId; }
     void SetErrorHandler(ErrorHandler handler);
 
     // Queues the task for the main thread and wakes a waiting RunUntil.

@@ -245,7 +245,7 @@ void ProjectDescription::Reindex() {
 
 void ProjectDescription::BuildIndexes(std::size_t elementCapacity) {
     if (elements.size() > MaxIndexed || objects.size() > MaxIndexed) Fail("the project has too many objects");
-    guidSlots.assign(SlotCountFor(elementCapacity), IndexSlot{});
+    guidSlots.assign(SlotCountFor(elementCapacity), GuidSlot{});
     globalIdSlots.assign(SlotCountFor(2 * elementCapacity + objects.size()), IndexSlot{});
     globalIdEntries = 0;
     indexedGuids.clear();
@@ -273,17 +273,15 @@ void ProjectDescription::BuildIndexes(std::size_t elementCapacity) {
 
 bool ProjectDescription::AddToGuidIndex(std::size_t element) {
     const API_Guid guid = elements[element].guid;
-    const std::size_t hash = HashGuid(guid);
-    const UInt32 tag = TagOf(hash);
     const std::size_t mask = guidSlots.size() - 1;
-    for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-        IndexSlot& entry = guidSlots[slot];
+    for (std::size_t slot = HashGuid(guid) & mask;; slot = (slot + 1) & mask) {
+        GuidSlot& entry = guidSlots[slot];
         if (entry.entry == 0) {
-            entry = IndexSlot{tag, static_cast<UInt32>(element + 1)};
+            entry = GuidSlot{guid, static_cast<UInt32>(element + 1)};
             indexedGuids.push_back(guid);
             return true;
         }
-        if (entry.tag == tag && indexedGuids[entry.entry - 1] == guid) return false;
+        if (entry.guid == guid) return false;
     }
 }
 
@@ -341,19 +339,17 @@ bool ProjectDescription::IsIndexCurrent() const noexcept {
 std::optional<std::size_t> ProjectDescription::FindElementIndex(const API_Guid& guid) const {
     if (IsIndexCurrent()) {
         const std::size_t hint = lookupHint.element.load(std::memory_order_relaxed);
-        for (const std::size_t candidate : {hint, hint + 1}) {
-            if (candidate < indexedGuids.size() && indexedGuids[candidate] == guid) {
-                lookupHint.element.store(candidate, std::memory_order_relaxed);
-                return candidate;
-            }
+        // The hinted element itself is likely at hand; its successor is compared in the dense GUID list.
+        if (hint < elements.size() && elements[hint].guid == guid) return hint;
+        if (hint + 1 < indexedGuids.size() && indexedGuids[hint + 1] == guid) {
+            lookupHint.element.store(hint + 1, std::memory_order_relaxed);
+            return hint + 1;
         }
-        const std::size_t hash = HashGuid(guid);
-        const UInt32 tag = TagOf(hash);
         const std::size_t mask = guidSlots.size() - 1;
-        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
-            const IndexSlot& entry = guidSlots[slot];
+        for (std::size_t slot = HashGuid(guid) & mask;; slot = (slot + 1) & mask) {
+            const GuidSlot& entry = guidSlots[slot];
             if (entry.entry == 0) return std::nullopt;
-            if (entry.tag == tag && indexedGuids[entry.entry - 1] == guid) {
+            if (entry.guid == guid) {
                 lookupHint.element.store(entry.entry - 1, std::memory_order_relaxed);
                 return entry.entry - 1;
             }
@@ -395,6 +391,8 @@ void ProjectDescription::ForEachObject(std::string_view globalId,
 
 const ProjectElement* ProjectDescription::ElementOfObject(ObjectNumber object) const {
     if (object == 0 || object > elements.size()) return nullptr;
+    // The element of a GlobalId is usually asked about by GUID next.
+    lookupHint.element.store(static_cast<std::size_t>(object - 1), std::memory_order_relaxed);
     return &elements[static_cast<std::size_t>(object - 1)];
 }
 

@@ -20,16 +20,17 @@
 namespace HostSim {
 
 // One model element of the simulated project.
+// What the element queries read comes first, so that one element costs the fewest cache lines.
 struct ProjectElement {
     API_Guid guid;
-    std::string guidText;                        // as written in the description
-    std::string elementId;                       // may be empty
     std::string globalId;                        // the one the host assigns, in the 22-character IFC form
     std::optional<std::string> externalGlobalId; // kept from the IFC file the element was imported from
+    std::string elementId;                       // may be empty
     API_ElemTypeID typeID = 1;
     bool shownIn3D = true;
-    bool locked = false; // a locked element cannot be changed: queries for editable elements leave it out
-    std::string ifcType; // the IFC entity the IFC export writes ("IfcWall"); empty: a building element proxy
+    bool locked = false;  // a locked element cannot be changed: queries for editable elements leave it out
+    std::string guidText; // as written in the description
+    std::string ifcType;  // the IFC entity the IFC export writes ("IfcWall"); empty: a building element proxy
     std::optional<API_Box3D> bounds; // none: the host cannot give the element's 3D bounds
     // The element's values of the project's property definitions, by definition GUID: each a string, number or
     // boolean, or a non-empty array of them. A vector, not a map, so that a large model without values stays small.
@@ -103,12 +104,17 @@ struct ProjectDescription {
     std::optional<ObjectNumber> ObjectOfElement(const API_Guid& guid) const;
 
 private:
-    // An entry of the open-addressed indexes: the upper half of the key's hash, so that most probes never touch
-    // the elements, and what the key names. Both indexes are flat arrays of these, at most half full: a lookup on
-    // a large model costs one memory access besides the element it finds.
+    // An entry of the open-addressed GlobalId index: the upper half of the key's hash, so that most probes never
+    // touch the elements, and what the key names. Both indexes are flat arrays, at most half full: a lookup on a
+    // large model costs one memory access besides the element it finds.
     struct IndexSlot {
         UInt32 tag = 0;
         UInt32 entry = 0; // 0: empty
+    };
+    // The GUID index keeps the GUID in the slot itself: one memory access per lookup.
+    struct GuidSlot {
+        API_Guid guid{};
+        UInt32 entry = 0; // the element's index + 1; 0: empty
     };
 
     bool IsIndexCurrent() const noexcept;
@@ -131,7 +137,7 @@ private:
     LookupHint lookupHint;
     // The elements' GUIDs by index, densely: lookups compare against these, not against the large elements.
     std::vector<API_Guid> indexedGuids;
-    std::vector<IndexSlot> guidSlots;
+    std::vector<GuidSlot> guidSlots;
     std::vector<IndexSlot> globalIdSlots;
     std::size_t globalIdEntries = 0;
     std::size_t indexedElements = 0;

@@ -70,7 +70,12 @@ void Transcript::Write(Line line) {
         *output << line.dump(-1, ' ', false, Line::error_handler_t::replace) << '\n';
         output->flush();
     }
-    lines.push_back(std::move(line));
+    if (keepLines) lines.push_back(std::move(line));
+}
+
+void Transcript::SetKeepLines(bool keep) {
+    const std::lock_guard lock(mutex);
+    keepLines = keep;
 }
 
 void Transcript::Error(const std::string& text) {

@@ -32,6 +32,9 @@ public:
     void ClearMasks();
 
     void Write(Line line);
+    // Whether lines are kept for GetLines (the default). A long run that only echoes them, such as a benchmark,
+    // turns this off so that memory stays flat.
+    void SetKeepLines(bool keep);
     // {"error": text}
     void Error(const std::string& text);
 
@@ -50,6 +53,7 @@ private:
     std::ostream* output = nullptr;
     std::vector<std::pair<std::string, std::string>> masks;
     std::vector<Line> lines;
+    bool keepLines = true;
 };
 
 } // namespace HostSim

@@ -217,6 +217,42 @@ TEST(ProjectDescription, SyntheticModelOfAHundredThousandElements) {
     EXPECT_EQ(found, 200000u);
 }
 
+TEST(ProjectDescription, AppendsThroughIndexGrowthKeepEveryLookupAndOrder) {
+    HostSim::ProjectDescription project;
+    project.objects.push_back({"0SharedGlobalIdOfMany0", "IfcSpace"});
+    project.Reindex();
+    const std::size_t builds = project.GetIndexBuildCount();
+    auto base = HostSim::MakeSyntheticProject(5000);
+    for (std::size_t i = 0; i < base.elements.size(); ++i) {
+        HostSim::ProjectElement element = base.elements[i];
+        if (i % 2 == 0) element.externalGlobalId = "0SharedGlobalIdOfMany0";
+        project.AppendElement(std::move(element));
+    }
+    EXPECT_EQ(project.GetIndexBuildCount(), builds) << "growing the indexes is no rebuild";
+
+    // The other object first, then every second element in order, across every growth of the index.
+    const auto shared = project.FindObjects("0SharedGlobalIdOfMany0");
+    ASSERT_EQ(shared.size(), 2501u);
+    EXPECT_EQ(shared[0], HostSim::FirstObjectNumber);
+    for (std::size_t k = 1; k < shared.size(); ++k)
+        ASSERT_EQ(shared[k], 2 * (k - 1) + 1) << k;
+
+    // Lookups in any order, after the hint points elsewhere, and of a GUID no element has.
+    for (std::size_t i = project.elements.size(); i-- > 0;)
+        ASSERT_EQ(project.FindElementIndex(project.elements[i].guid), std::optional<std::size_t>(i));
+    ASSERT_NE(project.ElementOfObject(1234), nullptr); // element 1233, and its successor, are at hand now
+    EXPECT_EQ(project.FindElementIndex(project.elements[1234].guid), std::optional<std::size_t>(1234));
+    EXPECT_EQ(project.FindElementIndex(project.elements[1233].guid), std::optional<std::size_t>(1233));
+    EXPECT_EQ(project.FindElementIndex(project.elements[17].guid), std::optional<std::size_t>(17));
+    EXPECT_EQ(project.FindElement(G("{55555555-5555-4555-8555-555555555555}")), nullptr);
+
+    // A GUID appended twice is refused and changes nothing.
+    EXPECT_THROW(project.AppendElement(base.elements[7]), std::runtime_error);
+    EXPECT_EQ(project.elements.size(), 5000u);
+    EXPECT_EQ(project.FindElementIndex(base.elements[7].guid), std::optional<std::size_t>(7));
+    EXPECT_EQ(project.FindObjects(base.elements[7].globalId), std::vector<HostSim::ObjectNumber>{8});
+}
+
 // An element with property values, and a project with the definitions they belong to.
 json Valued(const json& values) {
     json element = Element("{11111111-2222-3333-4444-555555555555}", "2O2Fr$t4X7Zf8NOew3FLOH");

@@ -21,6 +21,18 @@ TEST(Transcript, EchoesEachLineCompactlyInWriteOrder) {
     EXPECT_EQ(lines[1]["error"], "bad");
 }
 
+TEST(Transcript, LinesNotKeptAreStillEchoedAndMasked) {
+    std::ostringstream out;
+    Transcript transcript;
+    transcript.SetOutput(&out);
+    transcript.AddMask("/home/x", "<home>");
+    transcript.Write(Line{{"kept", "/home/x/a"}});
+    transcript.SetKeepLines(false);
+    transcript.Write(Line{{"echoed", Line::array({"/home/x/b", "c"})}});
+    EXPECT_EQ(out.str(), "{\"kept\":\"<home>/a\"}\n{\"echoed\":[\"<home>/b\",\"c\"]}\n");
+    EXPECT_EQ(transcript.GetLineCount(), 1u);
+}
+
 TEST(Transcript, MasksEveryOccurrenceInNestedStringsButNotKeys) {
     Transcript transcript;
     transcript.AddMask("/tmp/run", "<home>");

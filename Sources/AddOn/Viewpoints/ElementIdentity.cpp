@@ -35,10 +35,10 @@ GS::UniString GetElementGlobalId(const API_Guid& element) {
     const ACAPI::Result<IFCAPI::ObjectID> object = accessor->CreateElementObjectID(head);
     if (object.IsErr()) return GS::UniString();
     // The GlobalId the element brought from its IFC file wins over the one the host assigns.
-    const ACAPI::Result<GS::UniString> external = accessor->GetExternalGlobalId(object.Unwrap());
-    if (external.IsOk()) return external.Unwrap();
-    const ACAPI::Result<GS::UniString> own = accessor->GetGlobalId(object.Unwrap());
-    return own.IsOk() ? own.Unwrap() : GS::UniString();
+    ACAPI::Result<GS::UniString> external = accessor->GetExternalGlobalId(object.Unwrap());
+    if (external.IsOk()) return std::move(external).Unwrap();
+    ACAPI::Result<GS::UniString> own = accessor->GetGlobalId(object.Unwrap());
+    return own.IsOk() ? std::move(own).Unwrap() : GS::UniString();
 }
 
 // The text as it comes back from 8-bit text in the host's default character set, which is how descriptors carry

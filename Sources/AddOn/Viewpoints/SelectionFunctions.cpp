@@ -25,12 +25,20 @@ void SwitchCuttingPlanesOff() {
 } // namespace
 
 GS::Ref<JS::Base> GetElementNames(const GS::Ref<JS::Base>& argument) {
-    GS::Array<GS::UniString> unresolved;
-    const GS::Array<API_Guid> elements = ResolveGlobalIds(DecodeStringListArgument(argument), &unresolved);
+    const GS::Array<GS::UniString> globalIds = DecodeStringListArgument(argument);
     GS::Array<GS::UniString> descriptors;
-    descriptors.SetCapacity(elements.GetSize() + unresolved.GetSize());
-    for (const API_Guid& element : elements)
-        descriptors.Push(DescribeElement(element));
+    descriptors.SetCapacity(globalIds.GetSize());
+    GS::Array<GS::UniString> unresolved;
+    // Each element is described right after it is found, while the host still has it at hand; the unresolved
+    // GlobalIds follow the elements, as when all are resolved first.
+    for (const GS::UniString& globalId : globalIds) {
+        const API_Guid element = ResolveGlobalId(globalId);
+        if (element != APINULLGuid) {
+            descriptors.Push(DescribeElement(element));
+        } else {
+            unresolved.Push(globalId);
+        }
+    }
     for (const GS::UniString& globalId : unresolved)
         descriptors.Push(MakeElementDescriptor(globalId, GS::UniString()));
     return MakeStringListResult(descriptors);
