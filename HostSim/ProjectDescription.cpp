@@ -246,7 +246,11 @@ void ProjectDescription::Reindex() {
 void ProjectDescription::BuildIndexes(std::size_t elementCapacity) {
     if (elements.size() > MaxIndexed || objects.size() > MaxIndexed) Fail("the project has too many objects");
     guidSlots.assign(SlotCountFor(elementCapacity), GuidSlot{});
-    globalIdSlots.assign(SlotCountFor(2 * elementCapacity + objects.size()), IndexSlot{});
+    // Sized for the entries there are, not for two per element: a smaller index stays in the cache.
+    std::size_t externals = 0;
+    for (const ProjectElement& element : elements)
+        externals += element.externalGlobalId && *element.externalGlobalId != element.globalId ? 1 : 0;
+    globalIdSlots.assign(SlotCountFor(elementCapacity + externals + objects.size()), IndexSlot{});
     globalIdEntries = 0;
     indexedGuids.clear();
     indexedGuids.reserve(elementCapacity);

@@ -40,6 +40,7 @@ public:
     explicit Value(UInt32 value) noexcept : data(std::in_place_type<UInt32>, value) {}
     explicit Value(double value) noexcept : data(std::in_place_type<double>, value) {}
     explicit Value(const GS::UniString& value) : data(std::in_place_type<GS::UniString>, value) {}
+    explicit Value(GS::UniString&& value) noexcept : data(std::in_place_type<GS::UniString>, std::move(value)) {}
     // 8-bit text in the default character code.
     explicit Value(const char* value) : data(std::in_place_type<GS::UniString>, value) {}
     // 64-bit integers do not fit a script integer; say which type is meant.

@@ -2,6 +2,8 @@
 
 #include "GSException.hpp"
 
+#include <utility>
+
 namespace {
 
 // Empty for a missing argument; throws "Bad cast." for an argument that is not a plain value.
@@ -62,5 +64,12 @@ GS::Ref<JS::Base> MakeStringListResult(const GS::Array<GS::UniString>& values) {
     GS::Ref<JS::Array> array = GS::NewRef<JS::Array>();
     for (const GS::UniString& value : values)
         array->AddItem(GS::NewRef<JS::Value>(value));
+    return array;
+}
+
+GS::Ref<JS::Base> MakeStringListResult(GS::Array<GS::UniString>&& values) {
+    GS::Ref<JS::Array> array = GS::NewRef<JS::Array>();
+    for (GS::UniString& value : values)
+        array->AddItem(GS::NewRef<JS::Value>(std::move(value)));
     return array;
 }

@@ -22,5 +22,7 @@ GS::Array<GS::UniString> DecodeStringListArgument(const GS::Ref<JS::Base>& argum
 GS::Ref<JS::Base> MakeStringResult(const GS::UniString& value);
 GS::Ref<JS::Base> MakeBoolResult(bool value);
 GS::Ref<JS::Base> MakeStringListResult(const GS::Array<GS::UniString>& values);
+// The same, taking the texts over instead of copying them (lists can hold thousands).
+GS::Ref<JS::Base> MakeStringListResult(GS::Array<GS::UniString>&& values);
 
 #endif

@@ -42,10 +42,15 @@ GS::UniString GetElementGlobalId(const API_Guid& element) {
 }
 
 // The text as it comes back from 8-bit text in the host's default character set, which is how descriptors carry
-// it. Plain ASCII without NUL is the same in every such set, so only other texts make the trip.
-GS::UniString InDefaultCharSet(const GS::UniString& text) {
-    for (const char16_t unit : text.ToU16String())
-        if (unit == 0 || unit >= 0x80) return GS::UniString(text.ToCStr(CC_Default).Get());
+// it: `text` itself when that changes nothing (plain ASCII without NUL is the same in every such set), else the
+// converted text, kept in `converted`.
+const GS::UniString& InDefaultCharSet(const GS::UniString& text, GS::UniString& converted) {
+    for (const char16_t unit : text.ToU16String()) {
+        if (unit == 0 || unit >= 0x80) {
+            converted = GS::UniString(text.ToCStr(CC_Default).Get());
+            return converted;
+        }
+    }
     return text;
 }
 
@@ -96,8 +101,10 @@ GS::UniString MakeElementDescriptor(const GS::UniString& globalId, const GS::Uni
 
 void AppendElementDescriptor(std::u16string& out, const GS::UniString& globalId, const GS::UniString& name) {
     // The object as the host's JSON writer writes it, members in this order, written straight into the text.
-    const GS::UniString id = InDefaultCharSet(globalId);
-    const GS::UniString shownName = name.IsEmpty() ? id : InDefaultCharSet(name);
+    GS::UniString convertedId;
+    GS::UniString convertedName;
+    const GS::UniString& id = InDefaultCharSet(globalId, convertedId);
+    const GS::UniString& shownName = name.IsEmpty() ? id : InDefaultCharSet(name, convertedName);
     if (out.empty()) out.reserve(24 + id.GetLength() + shownName.GetLength());
     out.append(u"{\"ifcGuid\":");
     JSON::AppendStringLiteral(out, id.ToU16String());

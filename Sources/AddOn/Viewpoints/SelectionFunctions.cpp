@@ -41,7 +41,7 @@ GS::Ref<JS::Base> GetElementNames(const GS::Ref<JS::Base>& argument) {
     }
     for (const GS::UniString& globalId : unresolved)
         descriptors.Push(MakeElementDescriptor(globalId, GS::UniString()));
-    return MakeStringListResult(descriptors);
+    return MakeStringListResult(std::move(descriptors));
 }
 
 GS::Ref<JS::Base> GetSelectedElements(const GS::Ref<JS::Base>&) {
