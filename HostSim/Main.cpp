@@ -1,5 +1,6 @@
 // hostsim: the simulated host on the command line. Prints the transcript of a scenario run to standard output.
 
+#include "ChromiumPage.hpp"
 #include "Host.hpp"
 #include "ScenarioRunner.hpp"
 #include "SelfCheck.hpp"
@@ -25,11 +26,13 @@ namespace {
 constexpr const char* Usage =
     "usage: hostsim [--module <path>] [--project <file>] [--home <dir>] [--scenario <file>|-]\n"
     "               [--thread-timeout <ms>] [--service] [--fail-at-start <op>[,<op>...]]\n"
-    "               [--withhold <slot>[,<slot>...]]\n"
+    "               [--withhold <slot>[,<slot>...]] [--browser [--show] [--page <url>]]\n"
     "       hostsim --self-check\n"
     "The module defaults to Quillmar.apx beside hostsim; the scenario to standard input.\n"
     "--service starts the service stand-in on the add-on's service address for the run.\n"
-    "--fail-at-start makes host operations fail while the add-on starts; --withhold leaves table slots empty.\n";
+    "--fail-at-start makes host operations fail while the add-on starts; --withhold leaves table slots empty.\n"
+    "--browser shows the palette's page in Debian's chromium (headless unless --show); --page loads <url> there\n"
+    "in place of the add-on's page.\n";
 
 std::filesystem::path DefaultModule() {
     std::error_code error;
@@ -71,6 +74,9 @@ int main(int argc, char** argv) {
     std::string scenario = "-";
     bool selfCheck = false;
     bool startService = false;
+    bool browser = false;
+    bool show = false;
+    std::string pageAddress;
 
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -79,6 +85,12 @@ int main(int argc, char** argv) {
             selfCheck = true;
         } else if (arg == "--service") {
             startService = true;
+        } else if (arg == "--browser") {
+            browser = true;
+        } else if (arg == "--show") {
+            show = true;
+        } else if (hasValue && arg == "--page") {
+            pageAddress = argv[++i];
         } else if (arg == "--help" || arg == "-h") {
             std::cout << Usage;
             return 0;
@@ -121,6 +133,10 @@ int main(int argc, char** argv) {
     }
 
     if (selfCheck) return HostSim::RunSelfCheck(std::cout) ? 0 : 1;
+    if (!browser && (show || !pageAddress.empty())) {
+        std::cerr << "hostsim: --show and --page are for the page in a browser: add --browser\n" << Usage;
+        return 2;
+    }
 
     std::ifstream file;
     const bool fromStdin = scenario == "-";
@@ -136,10 +152,22 @@ int main(int argc, char** argv) {
     }
 
     options.output = &std::cout;
-    // Made before the host, so that the host lets go of the service before the service goes.
+    // Made before the host, so that the host lets go of the service and the browser before they go.
     std::unique_ptr<ServiceStandIn::Server> service;
     std::unique_ptr<ServiceStandIn::Steering> steering;
+    std::shared_ptr<HostSim::ChromiumBrowser> chromium;
+    if (browser) {
+        HostSim::ChromiumBrowser::Options browserOptions;
+        browserOptions.process.show = show;
+        std::string error;
+        chromium = HostSim::ChromiumBrowser::Start(browserOptions, &error);
+        if (!chromium) {
+            std::cerr << "hostsim: --browser: " << error << "\n";
+            return 2;
+        }
+    }
     HostSim::Host host(options);
+    if (chromium) host.GetUI().SetPageFactory(HostSim::ChromiumPage::MakeFactory(chromium, pageAddress));
 
     // The service stand-in, in this process, on the address the add-on was built to talk to.
     if (startService) {

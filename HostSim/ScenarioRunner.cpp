@@ -2,6 +2,7 @@
 
 #include "Thread.hpp"
 
+#include "ChromiumPage.hpp"
 #include "ScriptValues.hpp"
 
 #include "DGBrowser.hpp"
@@ -29,15 +30,21 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-constexpr std::array<const char*, 10> LineKinds{"menu", "palette", "call", "event", "wait",
-                                                "host", "answer",  "ui",   "quit",  "service"};
+constexpr std::array<const char*, 14> LineKinds{"menu",     "palette", "call",    "event",     "wait",
+                                                "host",     "answer",  "ui",      "quit",      "service",
+                                                "evaluate", "click",   "waitFor", "screenshot"};
+
+// Lines for a page in a real browser (hostsim --browser).
+bool IsBrowserLine(const std::string& kind) {
+    return kind == "evaluate" || kind == "click" || kind == "waitFor" || kind == "screenshot";
+}
 
 // Keys that may stand beside a line's kind.
 bool IsCompanion(const std::string& kind, const std::string& key) {
     if (kind == "menu") return key == "item";
     if (kind == "event") return key == "project";
     if (kind == "call") return key == "arg" || key == "object";
-    if (kind == "wait") return key == "timeout";
+    if (kind == "wait" || IsBrowserLine(kind)) return key == "timeout";
     if (kind == "ui") return key == "dx" || key == "dy";
     return false;
 }
@@ -170,6 +177,25 @@ MarqueeArea ParseMarqueeArea(const Line& value) {
     return area;
 }
 
+// A line's "timeout" in seconds, or `fallback` seconds without one.
+std::chrono::milliseconds GetTimeout(const Line& line, const std::string& kind, double fallback) {
+    double seconds = fallback;
+    if (const auto it = line.find("timeout"); it != line.end()) {
+        if (!it->is_number() || !std::isfinite(it->get<double>()) || it->get<double>() < 0.0)
+            throw LineError(kind + ": \"timeout\" must be a number of seconds, not below 0");
+        seconds = it->get<double>();
+    }
+    return std::chrono::milliseconds(static_cast<std::int64_t>(std::ceil(seconds * 1000.0)));
+}
+
+// The newest page shown in a real browser.
+ChromiumPage& BrowserPage(Host& host, const std::string& kind) {
+    const std::vector<HostPage*>& pages = host.GetPages().GetPages();
+    for (auto it = pages.rbegin(); it != pages.rend(); ++it)
+        if (auto* page = dynamic_cast<ChromiumPage*>(*it)) return *page;
+    throw LineError(kind + ": no page in a browser is open (hostsim --browser shows the palette's page in one)");
+}
+
 // {"service": behaviour}: the next behaviour of the service stand-in the host was given.
 void SteerService(Host& host, const Line& behaviour) {
     if (const std::string error = host.SteerService(behaviour); !error.empty()) throw LineError("service: " + error);
@@ -257,6 +283,8 @@ bool ScenarioRunner::RunLine(const std::string& text) {
             Quit(line);
         else if (kind == "service")
             SteerService(host, line["service"]);
+        else if (IsBrowserLine(kind))
+            Browser(kind, line);
     } catch (const LineError& e) {
         transcript.Error(e.what());
     } catch (const GS::Exception& e) {
@@ -504,6 +532,33 @@ void ScenarioRunner::UserInterface(const Line& line) {
         break;
     }
     host.GetTranscript().Write(std::move(report));
+}
+
+void ScenarioRunner::Browser(const std::string& kind, const Line& line) {
+    const std::string text = GetString(line[kind], kind + ": the value");
+    // Long enough for a page's first load on a slow machine.
+    const std::chrono::milliseconds timeout = GetTimeout(line, kind, 30);
+    ChromiumPage& page = BrowserPage(host, kind);
+    Transcript& transcript = host.GetTranscript();
+    if (kind == "evaluate") {
+        const ChromiumPage::Evaluation result = page.Evaluate(text, timeout);
+        if (result.ok) {
+            transcript.Write(Line{{"evaluate", text}, {"result", result.value}});
+        } else {
+            transcript.Write(Line{{"evaluate", text}, {"error", result.error}});
+        }
+    } else if (kind == "waitFor") {
+        if (const std::string error = page.WaitFor(text, timeout); !error.empty())
+            throw LineError("waitFor: " + Quoted(text) + ": " + error);
+    } else if (kind == "click") {
+        if (const std::string error = page.Click(text, timeout); !error.empty())
+            throw LineError("click: " + Quoted(text) + ": " + error);
+    } else {
+        const std::filesystem::path file = host.ExpandPath(text);
+        if (const std::string error = page.Screenshot(file, timeout); !error.empty())
+            throw LineError("screenshot: " + error);
+        transcript.Write(Line{{"screenshot", file.string()}});
+    }
 }
 
 void ScenarioRunner::Quit(const Line& line) {

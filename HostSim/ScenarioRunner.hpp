@@ -33,6 +33,7 @@ private:
     void Answer(const Line& line);
     void UserInterface(const Line& line);
     void Quit(const Line& line);
+    void Browser(const std::string& kind, const Line& line);
 
     Host& host;
     std::size_t waitCursor = 0; // scripts before this index were seen by an earlier wait

@@ -29,6 +29,7 @@ packages=(
   libcpp-httplib-dev
   libxerces-c-dev
   libicu-dev
+  chromium
 )
 
 missing=()
