@@ -178,32 +178,7 @@ struct ChromiumPage::State {
     // the headless page does. Nothing thrown leaves here.
     CallOutcome Invoke(const std::string& function, const std::string& objectName,
                        const std::function<GS::Ref<JS::Base>()>& makeArgument) const {
-        CallOutcome outcome;
-        const GS::Ref<JS::Function> callee = FindFunction(function, objectName);
-        if (callee.IsNull()) {
-            outcome.kind = CallOutcome::Kind::UnknownFunction;
-            outcome.error = "no function \"" + function + "\" is registered in the page";
-            services.transcript->Error("call: " + outcome.error);
-            return outcome;
-        }
-        try {
-            outcome.result = FromScriptValue(callee->Call(makeArgument()));
-        } catch (const GS::Exception& e) {
-            outcome.kind = CallOutcome::Kind::Error;
-            outcome.error = ToUtf8(e.GetMessage());
-        } catch (const std::exception& e) {
-            outcome.kind = CallOutcome::Kind::Error;
-            outcome.error = e.what();
-        } catch (...) {
-            outcome.kind = CallOutcome::Kind::Error;
-            outcome.error = "unknown exception";
-        }
-        if (outcome.kind == CallOutcome::Kind::Error) {
-            services.transcript->Write(Line{{"call", function}, {"error", outcome.error}});
-        } else {
-            services.transcript->Write(Line{{"call", function}, {"result", outcome.result}});
-        }
-        return outcome;
+        return CallScriptFunction(*services.transcript, function, FindFunction(function, objectName), makeArgument);
     }
 
     // [main-thread] A call from the page: refused (with `refusal` saying why) or served, and the page's promise

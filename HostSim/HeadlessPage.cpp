@@ -72,32 +72,9 @@ bool HeadlessPage::HasFunction(const std::string& function, const std::string& o
 CallOutcome HeadlessPage::Call(const std::string& function, const Line* argument, const std::string& objectName) {
     const PageServices& services = GetServices();
     return services.mainThread->Invoke([&]() -> CallOutcome {
-        CallOutcome outcome;
-        const GS::Ref<JS::Function> callee = FindFunction(function, objectName);
-        if (callee.IsNull()) {
-            outcome.kind = CallOutcome::Kind::UnknownFunction;
-            services.transcript->Error("call: no function \"" + function + "\" is registered in the page");
-            return outcome;
-        }
-        try {
-            const GS::Ref<JS::Base> value = argument != nullptr ? ToScriptValue(*argument) : GS::Ref<JS::Base>();
-            outcome.result = FromScriptValue(callee->Call(value));
-        } catch (const GS::Exception& e) {
-            outcome.kind = CallOutcome::Kind::Error;
-            outcome.error = ToUtf8(e.GetMessage());
-        } catch (const std::exception& e) {
-            outcome.kind = CallOutcome::Kind::Error;
-            outcome.error = e.what();
-        } catch (...) {
-            outcome.kind = CallOutcome::Kind::Error;
-            outcome.error = "unknown exception";
-        }
-        if (outcome.kind == CallOutcome::Kind::Error) {
-            services.transcript->Write(Line{{"call", function}, {"error", outcome.error}});
-        } else {
-            services.transcript->Write(Line{{"call", function}, {"result", outcome.result}});
-        }
-        return outcome;
+        return CallScriptFunction(*services.transcript, function, FindFunction(function, objectName), [argument] {
+            return argument != nullptr ? ToScriptValue(*argument) : GS::Ref<JS::Base>();
+        });
     });
 }
 

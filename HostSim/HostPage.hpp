@@ -8,6 +8,7 @@
 #include "DGBrowser.hpp"
 #include "JSValues.hpp"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,6 +72,11 @@ protected:
 private:
     PageServices services;
 };
+
+// Calls `callee` (null: the page has no such function) with the argument `makeArgument` gives, as a page calls it,
+// and writes the call's transcript line. Nothing thrown leaves here. [main-thread]
+CallOutcome CallScriptFunction(Transcript& transcript, const std::string& function, const GS::Ref<JS::Function>& callee,
+                               const std::function<GS::Ref<JS::Base>()>& makeArgument);
 
 } // namespace HostSim
 
