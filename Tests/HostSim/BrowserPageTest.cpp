@@ -3,6 +3,7 @@
 // Skipped where Debian's chromium is not installed.
 
 #include "ChromiumPage.hpp"
+#include "ChromiumProcess.hpp"
 #include "ScenarioRunner.hpp"
 #include "ServiceAddress.hpp"
 #include "ServiceScenario.hpp"
@@ -128,6 +129,23 @@ class NoService : public ::testing::Test {};
 
 using BrowserPage = BrowserFixture<NoService>;
 using BrowserJob = BrowserFixture<ServiceScenario>;
+
+TEST(ChromiumProcess, ItsProfileIsPrivateToTheRunAndGoesWithIt) {
+    if (access(Chromium, X_OK) != 0) GTEST_SKIP() << "Debian's package chromium is not installed";
+    std::string error;
+    auto first = HostSim::ChromiumProcess::Start({}, &error);
+    ASSERT_NE(first, nullptr) << error;
+    auto second = HostSim::ChromiumProcess::Start({}, &error);
+    ASSERT_NE(second, nullptr) << error;
+    const std::filesystem::path profile = first->GetProfileFolder();
+    EXPECT_NE(profile, second->GetProfileFolder()) << "two runs never share a profile";
+    ASSERT_TRUE(std::filesystem::is_directory(profile));
+    const auto others = std::filesystem::perms::group_all | std::filesystem::perms::others_all;
+    EXPECT_EQ(std::filesystem::status(profile).permissions() & others, std::filesystem::perms::none);
+    first.reset();
+    EXPECT_FALSE(std::filesystem::exists(profile)) << "nothing the browser stored survives the run";
+    EXPECT_TRUE(std::filesystem::is_directory(second->GetProfileFolder())) << "the other run keeps its own";
+}
 
 TEST_F(BrowserPage, ThePageAsksGetApplicationInfoAndGetsTheHostsAnswer) {
     const auto session =
