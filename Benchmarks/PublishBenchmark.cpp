@@ -11,6 +11,7 @@
 #include "ChildProcess.hpp"
 #include "Host.hpp"
 #include "HostPage.hpp"
+#include "OwnService.hpp"
 #include "ScenarioRunner.hpp"
 #include "Server.hpp"
 
@@ -255,14 +256,13 @@ struct Upload {
     fs::path file;
 };
 
-// The 64 prepared documents (every file different) and the service stand-in on the build's address, once.
+// The 64 prepared documents (every file different) and the service stand-in of this run, once.
 const std::vector<Upload>& PrepareUploads(Session& session) {
     static std::vector<Upload> uploads;
     if (!uploads.empty()) return uploads;
     if (QUILLMAR_SERVICE_PORT == 0) throw std::runtime_error("the build names no local service address");
     session.service = std::make_unique<ServiceStandIn::Server>(session.home / "Service");
-    if (!session.service->Start(QUILLMAR_SERVICE_HOST, QUILLMAR_SERVICE_PORT))
-        throw std::runtime_error("the build's service port is taken");
+    StartOwnService(*session.service);
 
     const fs::path prepared = session.home / "Exchange" / "PreparePublish";
     fs::remove_all(prepared);

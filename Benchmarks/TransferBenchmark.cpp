@@ -10,12 +10,20 @@
 // removed at the end. Each round times the add-on and curl once per direction, alternating which goes first.
 
 #include "ChildProcess.hpp"
+#include "Exchange/ExchangeState.hpp"
+#include "PageReports.hpp"
+#include "Publishing/PublishState.hpp"
 #include "Transfer/ServiceRequests.hpp"
+#include "Transfer/TransferJobs.hpp"
 #include "Transfer/UploadSource.hpp"
+#include "Viewpoints/ViewpointState.hpp"
+
+#include "Thread.hpp"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -26,6 +34,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <spawn.h>
 #include <sstream>
@@ -65,6 +74,38 @@ bool ParseOptions(int argc, char** argv, Options& options) {
         }
     }
     return argc % 2 == 1 && options.sizeMiB > 0 && options.rounds > 0;
+}
+
+// The page's side of the add-on's jobs: the scripts their reports run, which the benchmark waits for.
+class PageScripts {
+public:
+    void Run(const GS::UniString& script) {
+        const std::lock_guard lock(mutex);
+        scripts.emplace_back(script.ToCStr(CC_UTF8).Get());
+        arrived.notify_all();
+    }
+    std::size_t Count() {
+        const std::lock_guard lock(mutex);
+        return scripts.size();
+    }
+    // The first script after the first `seen`; "" when none came in time.
+    std::string WaitForNext(std::size_t seen, std::chrono::seconds timeout) {
+        std::unique_lock lock(mutex);
+        if (!arrived.wait_for(lock, timeout, [&] { return scripts.size() > seen; })) return "";
+        return scripts[seen];
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::vector<std::string> scripts;
+};
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 // Peak and current resident set of this process, in KiB, from /proc/self/status.
@@ -300,6 +341,18 @@ int main(int argc, char** argv) {
         std::printf("service %s (own process), curl tool %s, %d rounds\n", service.baseUrl.c_str(),
                     haveCurl ? QUILLMAR_CURL_TOOL : "(none)", options.rounds);
 
+        // The jobs post to the build's service address: libcurl's proxy setting brings their requests, and for equal
+        // footing every other client's, to this run's stand-in. Set before any transfer thread starts.
+        const std::string serviceOrigin = service.baseUrl.substr(0, service.baseUrl.rfind("/api"));
+        ::setenv("http_proxy", serviceOrigin.c_str(), 1);
+        ::unsetenv("no_proxy");
+        ::unsetenv("NO_PROXY");
+        PageScripts page;
+        const auto reports = std::make_shared<PageReports>(
+            [&page](const GS::UniString& script) { page.Run(script); }, std::make_shared<ExchangeState>(),
+            std::make_shared<ViewpointState>(), std::make_shared<PublishState>());
+        constexpr auto JobTimeout = std::chrono::seconds(600);
+
         const std::string uploadUrl = service.baseUrl + "/document?folderId=benchmark";
         const std::string downloadUrl = service.baseUrl + "/resource/model";
         const GS::UniString uploadAddress(uploadUrl.c_str());
@@ -307,6 +360,8 @@ int main(int argc, char** argv) {
         const GS::UniString sourcePath(source.c_str());
         const fs::path addOnTarget = downloads / "AddOn.ifc";
         const fs::path curlTarget = downloads / "Curl.ifc";
+        const fs::path jobTarget = downloads / "Job.ifc";
+        const GS::UniString jobTargetPath(jobTarget.c_str());
         const GS::UniString addOnTargetPath(addOnTarget.c_str());
 
         // Times one transfer; `transfer` reports the client's processor time when it is another process.
@@ -336,7 +391,42 @@ int main(int argc, char** argv) {
             return ok;
         };
 
-        Series addOnUpload, curlUpload, addOnDownload, curlDownload;
+        Series addOnUpload, curlUpload, addOnDownload, curlDownload, jobUpload, jobDownload;
+        // As the page starts them: the job made on this (the main) thread, its thread started, the request, and the
+        // page's report. The processor time is the whole process's, since the work is on other threads.
+        const auto uploadByJob = [&] {
+            return uploaded(measure(jobUpload, [&](double* cpu) {
+                const double before = ProcessCpuSeconds();
+                const std::size_t seen = page.Count();
+                if (StartJob(GS::NewOwned<ExportIFC>(reports, Token, "project", "benchmark", sourcePath),
+                             "exportModel") != NoError)
+                    return false;
+                const std::string report = page.WaitForNext(seen, JobTimeout);
+                *cpu = ProcessCpuSeconds() - before;
+                return report.starts_with("CompleteExportModel(");
+            }));
+        };
+        const auto downloadByJob = [&](bool verify) {
+            return downloaded(measure(jobDownload,
+                                      [&](double* cpu) {
+                                          const double before = ProcessCpuSeconds();
+                                          const std::size_t seen = page.Count();
+                                          GS::Thread* thread = StartOwnedJob(
+                                              GS::NewOwned<ImportIFC>(Token, "model", jobTargetPath), "model");
+                                          if (thread == nullptr) return false;
+                                          GS::Array<GS::Thread*> threads;
+                                          threads.Push(thread);
+                                          GS::Array<GS::UniString> paths;
+                                          paths.Push(jobTargetPath);
+                                          if (StartJob(GS::NewOwned<WatchThread>(reports, threads, paths),
+                                                       "importWatcher") != NoError)
+                                              return false;
+                                          const std::string report = page.WaitForNext(seen, JobTimeout);
+                                          *cpu = ProcessCpuSeconds() - before;
+                                          return report.starts_with("CompleteImportModels(");
+                                      }),
+                              jobTarget, verify);
+        };
         const auto uploadByAddOn = [&] {
             return uploaded(measure(addOnUpload, [&](double*) {
                 UploadSource file(sourcePath);
@@ -369,23 +459,30 @@ int main(int argc, char** argv) {
         for (int round = 0; round < options.rounds; ++round) {
             const bool addOnFirst = round % 2 == 0 || !haveCurl; // alternate, so that drift hits both alike
             const bool verify = round == 0;                      // byte for byte once; sizes afterwards
-            if (addOnFirst) allOk = uploadByAddOn() && allOk;
+            if (addOnFirst) allOk = uploadByAddOn() && uploadByJob() && allOk;
             if (haveCurl) allOk = uploadByCurl() && allOk;
-            if (!addOnFirst) allOk = uploadByAddOn() && allOk;
-            if (addOnFirst) allOk = downloadByAddOn(verify) && allOk;
+            if (!addOnFirst) allOk = uploadByJob() && uploadByAddOn() && allOk;
+            if (addOnFirst) allOk = downloadByAddOn(verify) && downloadByJob(verify) && allOk;
             if (haveCurl) allOk = downloadByCurl(verify) && allOk;
-            if (!addOnFirst) allOk = downloadByAddOn(verify) && allOk;
+            if (!addOnFirst) allOk = downloadByJob(verify) && downloadByAddOn(verify) && allOk;
         }
+        // Watchers and job threads end after their report.
+        allOk = GS::Thread::WaitForAllThreads(60000) && allOk;
+        reports->Detach();
         const long peakAfter = StatusKiB("VmHWM");
 
         std::printf("\nfile %.0f MiB over loopback; medians of %d rounds\n", mib, options.rounds);
         PrintRow("upload   add-on", addOnUpload, mib);
+        PrintRow("upload   add-on job", jobUpload, mib);
         if (haveCurl) PrintRow("upload   curl tool", curlUpload, mib);
         PrintRow("download add-on", addOnDownload, mib);
+        PrintRow("download add-on job", jobDownload, mib);
         if (haveCurl) PrintRow("download curl tool", curlDownload, mib);
         if (haveCurl) {
             PrintPairedRatios("upload  ", addOnUpload, curlUpload);
             PrintPairedRatios("download", addOnDownload, curlDownload);
+            PrintPairedRatios("upload   job", jobUpload, curlUpload);
+            PrintPairedRatios("download job", jobDownload, curlDownload);
         }
         std::printf("add-on process peak resident set (VmHWM): %ld KiB before the transfers, %ld KiB after: "
                     "growth %ld KiB (%.1f MiB)\n",

@@ -6,6 +6,7 @@
 #include "Host.hpp"
 #include "HostPage.hpp"
 #include "HostServices.hpp"
+#include "OwnService.hpp"
 #include "ScenarioRunner.hpp"
 #include "Server.hpp"
 
@@ -18,12 +19,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-
-// The build's service address (host and port of QUILLMAR_API_BASE_URL), which the add-on uploads to.
-#ifndef QUILLMAR_SERVICE_PORT
-#define QUILLMAR_SERVICE_HOST "127.0.0.1"
-#define QUILLMAR_SERVICE_PORT 0
-#endif
 
 namespace {
 
@@ -39,8 +34,8 @@ void Play(Session& session, const std::string& line) {
     if (!session.runner->RunLine(line)) throw std::runtime_error("the scenario ended at: " + line);
 }
 
-// The add-on captures only after a snapshot was uploaded: one upload to the service stand-in on the build's
-// address gives it its image id.
+// The add-on captures only after a snapshot was uploaded: one upload to the run's own service stand-in gives it its
+// image id.
 Session& GetSession() {
     static Session session;
     if (!session.host) {
@@ -49,9 +44,7 @@ Session& GetSession() {
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
         session.home = pattern;
         session.service = std::make_unique<ServiceStandIn::Server>(session.home / "Service");
-        if (QUILLMAR_SERVICE_PORT == 0) throw std::runtime_error("the build names no local service address");
-        if (!session.service->Start(QUILLMAR_SERVICE_HOST, QUILLMAR_SERVICE_PORT))
-            throw std::runtime_error("the build's service port is taken");
+        StartOwnService(*session.service);
         HostSim::HostOptions options;
         options.module = QUILLMAR_ADDON_PATH;
         options.home = session.home;

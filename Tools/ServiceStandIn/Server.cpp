@@ -214,6 +214,15 @@ bool StartsWithSegment(const std::string& path, const std::string& prefix) {
     return path.starts_with(prefix) && (path.size() == prefix.size() || path[prefix.size()] == '/');
 }
 
+// A request sent to the stand-in as an HTTP proxy names the whole URL ("http://host:port/api/..."); it is served
+// as the request for its path, so that a client can reach a stand-in on a free port through its proxy setting.
+std::string OriginForm(const std::string& target) {
+    constexpr std::string_view Scheme = "http://";
+    if (!target.starts_with(Scheme)) return target;
+    const std::size_t path = target.find('/', Scheme.size());
+    return path == std::string::npos ? std::string("/") : target.substr(path);
+}
+
 bool IsApiPath(const std::string& path) {
     return StartsWithSegment(path, "/api") || StartsWithSegment(path, MovedPrefix);
 }
@@ -353,10 +362,10 @@ std::optional<std::string> OnlyHeader(const HeaderLines& headers, const std::str
 RequestRecord DescribeRequest(const httplib::Request& req, const Exchange* exchange) {
     RequestRecord record;
     record.method = req.method;
-    record.target = req.target;
-    record.path = req.path;
-    const std::size_t question = req.target.find('?');
-    if (question != std::string::npos) record.query = req.target.substr(question + 1);
+    record.target = OriginForm(req.target);
+    record.path = OriginForm(req.path);
+    const std::size_t question = record.target.find('?');
+    if (question != std::string::npos) record.query = record.target.substr(question + 1);
     for (const auto& [name, value] : req.params)
         record.params.emplace_back(name, value);
     if (exchange != nullptr) {
@@ -513,15 +522,16 @@ void Server::Impl::Configure(httplib::Server& server) {
         };
     };
     // First match wins; the last two record everything else under the API paths.
-    server.Post(R"((/moved)?/api/document)", upload(Endpoint::DocumentUpload));
-    server.Post(R"((/moved)?/api/resource)", upload(Endpoint::ResourceUpload));
-    server.Get(R"((/moved)?/api/resource/(.+))", plain(Endpoint::ResourceDownload));
-    server.Post(R"(/(api|moved)(/.*)?)", upload(Endpoint::Unknown));
-    server.Get(R"(/(api|moved)(/.*)?)", plain(Endpoint::Unknown));
+    // Each path also in the absolute form a proxy receives (the group takes no capture number).
+    server.Post(R"((?:http://[^/]+)?(/moved)?/api/document)", upload(Endpoint::DocumentUpload));
+    server.Post(R"((?:http://[^/]+)?(/moved)?/api/resource)", upload(Endpoint::ResourceUpload));
+    server.Get(R"((?:http://[^/]+)?(/moved)?/api/resource/(.+))", plain(Endpoint::ResourceDownload));
+    server.Post(R"((?:http://[^/]+)?/(api|moved)(/.*)?)", upload(Endpoint::Unknown));
+    server.Get(R"((?:http://[^/]+)?/(api|moved)(/.*)?)", plain(Endpoint::Unknown));
 
     server.set_post_routing_handler([this](const httplib::Request& req, httplib::Response& res) { Observe(req, res); });
     server.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
-        if (!IsApiPath(req.path))
+        if (!IsApiPath(OriginForm(req.path)))
             Log(WithoutControlCharacters(req.method + " " + req.target + " -> " + std::to_string(res.status)));
     });
     server.set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr) {
@@ -544,7 +554,7 @@ void Server::Impl::Handle(const httplib::Request& req, httplib::Response& res, c
     Exchange* const exchange = currentExchange;
     RequestRecord record = DescribeRequest(req, exchange);
 
-    const Fault applied = TakeFault(StartsWithSegment(req.path, MovedPrefix));
+    const Fault applied = TakeFault(StartsWithSegment(OriginForm(req.path), MovedPrefix));
     record.fault = applied.kind;
     const bool stallInBody = applied.kind == FaultKind::Stall && applied.afterBytes > 0 && exchange != nullptr;
     if (stallInBody) {
@@ -587,9 +597,9 @@ std::optional<Answer> Server::Impl::EarlyAnswer(const httplib::Request& req, con
     if (applied.kind == FaultKind::Redirect) {
         Answer answer = TextAnswer(applied.status, "");
         if (applied.appendTarget)
-            answer.location = applied.location + req.target;
+            answer.location = applied.location + OriginForm(req.target);
         else
-            answer.location = applied.location.empty() ? MovedPrefix + req.target : applied.location;
+            answer.location = applied.location.empty() ? MovedPrefix + OriginForm(req.target) : applied.location;
         return answer;
     }
     if (OnlyHeader(record.headers, ClientIdHeader) != ClientIdValue)

@@ -126,6 +126,34 @@ TEST_F(ServiceUploadTest, FolderIdIsRecordedExactlyAsSent) {
     EXPECT_EQ(server.Requests().at(0).query, "folderId=a&b=c");
 }
 
+TEST_F(ServiceUploadTest, RequestsSentToItAsToAProxyAreServedAsTheirPath) {
+    // The address names a port nobody serves: only the proxy setting brings the requests here.
+    const std::string proxy = "http://127.0.0.1:" + std::to_string(server.Port());
+    Call upload("http://127.0.0.1:1/api/document?folderId=via", "POST");
+    upload.proxy = proxy;
+    upload.parts.push_back(Part::Bytes("through", "m.ifc"));
+    const Reply uploaded = Perform(upload);
+    ASSERT_EQ(uploaded.status, 201) << uploaded.body;
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 1u);
+    const auto& record = requests[0];
+    EXPECT_EQ(record.path, "/api/document");
+    EXPECT_EQ(record.target, "/api/document?folderId=via");
+    EXPECT_EQ(record.query, "folderId=via");
+    EXPECT_EQ(ReadFile(record.storedFile), "through");
+
+    Call resource("http://127.0.0.1:1/api/resource", "POST");
+    resource.proxy = proxy;
+    resource.parts.push_back(Part::Bytes("picture", "s.png"));
+    const Reply image = Perform(resource);
+    ASSERT_EQ(image.status, 201);
+    Call download("http://127.0.0.1:1/api/resource/" + image.body);
+    download.proxy = proxy;
+    const Reply downloaded = Perform(download);
+    EXPECT_EQ(downloaded.status, 200);
+    EXPECT_EQ(downloaded.body, "picture");
+}
+
 TEST_F(ServiceUploadTest, ResourceUploadAnswersTheImageIdAndServesItBack) {
     const std::string image = PatternBytes(5000, 3);
     ASSERT_EQ(Upload("/document?folderId=1", "first").status, 201);

@@ -99,6 +99,8 @@ Reply Perform(const Call& call) {
     }
     curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, call.method.c_str());
     curl_easy_setopt(curl, CURLOPT_URL, call.url.c_str());
+    // None unless given: the machine's proxy settings never reach the tests.
+    curl_easy_setopt(curl, CURLOPT_PROXY, call.proxy.c_str());
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, call.followRedirects ? 1L : 0L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);

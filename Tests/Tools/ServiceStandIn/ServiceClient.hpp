@@ -48,6 +48,7 @@ struct Call {
     std::vector<Part> parts;
     std::optional<std::string> rawBody;    // a non-multipart body instead of parts
     std::vector<std::string> extraHeaders; // "Name: value"
+    std::string proxy;                     // "http://host:port": sent there as to a proxy
     bool followRedirects = true;
     long lowSpeedSeconds = 0; // > 0: give up when under 1 byte/s for that long
     // Sees each header line as it arrives, interim answers (100 Continue) included; on the calling thread.
