@@ -1,5 +1,6 @@
 // Loading property mapping files of many "SchemeProperty" elements: parse, walk and merge into the mapping list.
 #include "Mapping/MappingFile.hpp"
+#include "RunFolder.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -10,23 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A folder of this run's own, removed at the end: two benchmark runs never share a file.
-class RunFolder {
-public:
-    RunFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "quillmar-mapping-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-        path = pattern;
-    }
-    ~RunFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    RunFolder(const RunFolder&) = delete;
-    RunFolder& operator=(const RunFolder&) = delete;
-    std::filesystem::path path;
-};
 
 // `count` elements spread over `pairs` distinct entity type and property set pairs, indented as tools write them.
 std::filesystem::path WriteMappingFile(const std::filesystem::path& folder, long count, long pairs) {
@@ -49,7 +33,7 @@ std::filesystem::path WriteMappingFile(const std::filesystem::path& folder, long
 void LoadMappingFile(benchmark::State& state) {
     const long count = state.range(0);
     const long pairs = state.range(1);
-    const RunFolder folder;
+    const RunFolder folder("quillmar-mapping-bench");
     const std::filesystem::path path = WriteMappingFile(folder.path, count, pairs);
     const IO::Location file = IO::Location::FromFileSystemPath(path);
     GS::Array<SchemeProperty> list;

@@ -1,6 +1,7 @@
 // The snapshot picture a viewpoint embeds: a PNG file read and written as a "data:image/png;base64," text of the
 // host's string class. Throughput is counted in bytes of the file.
 
+#include "RunFolder.hpp"
 #include "Viewpoints/ViewpointCapture.hpp"
 
 #include <benchmark/benchmark.h>
@@ -16,20 +17,9 @@
 
 namespace {
 
-// A folder of the run's own (mkdtemp), removed at exit.
+// A folder of the run's own, removed at exit.
 const std::filesystem::path& Folder() {
-    static const struct Owned {
-        std::filesystem::path path;
-        Owned() {
-            std::string pattern = (std::filesystem::temp_directory_path() / "quillmar-base64-XXXXXX").string();
-            if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-            path = pattern;
-        }
-        ~Owned() {
-            std::error_code error;
-            std::filesystem::remove_all(path, error);
-        }
-    } folder;
+    static const RunFolder folder("quillmar-base64");
     return folder.path;
 }
 

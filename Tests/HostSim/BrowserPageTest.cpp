@@ -77,22 +77,6 @@ const char* const OpenPage = R"({"menu": 32500, "item": 1}
 {"waitFor": "window.pageReady === true"}
 )";
 
-// What the evaluate lines gave, in order.
-Lines Evaluated(const Lines& lines) {
-    Lines results;
-    for (const json& line : With(lines, "evaluate"))
-        results.push_back(line.contains("result") ? line["result"] : json{{"error", line["error"]}});
-    return results;
-}
-
-// The host's own error lines ({"error": text} alone), not the failures of calls and scripts it records.
-Lines HostErrors(const Lines& lines) {
-    Lines errors;
-    for (const json& line : With(lines, "error"))
-        if (line.size() == 1) errors.push_back(line);
-    return errors;
-}
-
 std::string ReadBytes(const std::filesystem::path& file, std::size_t count) {
     std::string bytes = ReadFile(file);
     return bytes.substr(0, count);

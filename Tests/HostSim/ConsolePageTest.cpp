@@ -62,22 +62,6 @@ const char* const OpenConsole = R"S({"menu": 32500, "item": 1}
 
 const char* const LogText = R"S({"evaluate": "document.getElementById('log').textContent"})S";
 
-// What the evaluate lines gave, in order.
-Lines Evaluated(const Lines& lines) {
-    Lines results;
-    for (const json& line : With(lines, "evaluate"))
-        results.push_back(line.contains("result") ? line["result"] : json{{"error", line["error"]}});
-    return results;
-}
-
-// The host's own error lines ({"error": text} alone).
-Lines HostErrors(const Lines& lines) {
-    Lines errors;
-    for (const json& line : With(lines, "error"))
-        if (line.size() == 1) errors.push_back(line);
-    return errors;
-}
-
 long Requests(const Lines& lines, const std::string& method, const std::string& target) {
     long count = 0;
     for (const json& line : With(lines, "request"))

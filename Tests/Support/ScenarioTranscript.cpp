@@ -26,6 +26,20 @@ Lines With(const Lines& lines, const std::string& key) {
     return result;
 }
 
+Lines Evaluated(const Lines& lines) {
+    Lines results;
+    for (const json& line : With(lines, "evaluate"))
+        results.push_back(line.contains("result") ? line["result"] : json{{"error", line["error"]}});
+    return results;
+}
+
+Lines HostErrors(const Lines& lines) {
+    Lines errors;
+    for (const json& line : With(lines, "error"))
+        if (line.size() == 1) errors.push_back(line);
+    return errors;
+}
+
 long Count(const Lines& lines, const json& expected) {
     return static_cast<long>(std::count(lines.begin(), lines.end(), expected));
 }

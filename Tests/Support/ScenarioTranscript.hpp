@@ -21,6 +21,10 @@ Lines RunScenario(const std::string& scenario, HostSim::HostOptions options);
 
 // The lines that have key.
 Lines With(const Lines& lines, const std::string& key);
+// What the "evaluate" lines gave, in order: each result, or {"error": text}.
+Lines Evaluated(const Lines& lines);
+// The host's own error lines ({"error": text} alone), not the failures of calls and scripts it records.
+Lines HostErrors(const Lines& lines);
 // How many lines equal expected.
 long Count(const Lines& lines, const json& expected);
 // Index of the first line equal to expected at or after from; -1 when there is none.
