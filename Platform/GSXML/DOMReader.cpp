@@ -8,12 +8,15 @@
 #include <xercesc/util/PlatformUtils.hpp>
 #include <xercesc/util/SecurityManager.hpp>
 #include <xercesc/util/XMLException.hpp>
+#include <xercesc/util/XercesVersion.hpp>
 
 #include <unicode/uclean.h>
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace GSXML {
 
@@ -66,17 +69,28 @@ bool IsEmpty(const XMLCh* text) noexcept {
     return text == nullptr || *text == 0;
 }
 
+// Xerces 3.2's DOM parser ends an element by asking the DOM for its parent, through casts that cost a twentieth of
+// a large file's load. The parser here ends it as the base class does otherwise (XInclude, its other step, is never
+// on) but takes the parent from a stack of its own.
+constexpr bool OwnParentStack = _XERCES_VERSION >= 30200 && _XERCES_VERSION < 30300;
+
 // Xerces' DOM parser that refuses, while it scans, what the reader does not accept: elements nested deeper than
 // the limit (so such a document is never built), an external DTD and any entity declaration (so no entity is ever
 // expanded). A document type declaration with an internal subset of other declarations is accepted.
 class GuardedParser final : public xercesc::XercesDOMParser {
 public:
+    void startDocument() override {
+        parents.clear();
+        XercesDOMParser::startDocument();
+        document = getDocument();
+    }
     void startElement(const xercesc::XMLElementDecl& declaration, const unsigned int urlId, const XMLCh* const prefix,
                       const xercesc::RefVectorOf<xercesc::XMLAttr>& attributes, const XMLSize_t attributeCount,
                       const bool isEmpty, const bool isRoot) override {
         if (++depth > DOMReader::MaxDepth) throw Refused();
         heldWhitespace.clear(); // before a child: indentation
         endedChild = false;
+        parents.push_back(fCurrentParent);
         // For an empty element the base class calls endElement itself.
         XercesDOMParser::startElement(declaration, urlId, prefix, attributes, attributeCount, isEmpty, isRoot);
     }
@@ -88,7 +102,18 @@ public:
         } else {
             ReleaseWhitespace();
         }
-        XercesDOMParser::endElement(declaration, urlId, isRoot, prefix);
+        if constexpr (OwnParentStack) {
+            fCurrentNode = fCurrentParent;
+            fCurrentParent = parents.empty() ? nullptr : parents.back();
+            if (!parents.empty()) parents.pop_back();
+            if (fCurrentParent == nullptr && document != nullptr) {
+                fCurrentNode = document;
+                fCurrentParent = document;
+            }
+            if (fCurrentParent == document) fWithinElement = false;
+        } else {
+            XercesDOMParser::endElement(declaration, urlId, isRoot, prefix);
+        }
         endedChild = true;
         --depth;
     }
@@ -126,11 +151,18 @@ private:
     }
 
     UInt32 depth = 0;
+    xercesc::DOMNode* document = nullptr;
+    std::vector<xercesc::DOMNode*> parents; // of the open elements, innermost last
     std::u16string heldWhitespace;
     bool endedChild = false; // an element ended since the innermost open element started
 };
 
-bool ReadBytes(const IO::Location& file, std::string* bytes) {
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+};
+
+bool ReadBytes(const IO::Location& file, FileBytes* bytes) {
     if (file.IsEmpty()) return false;
     const std::filesystem::path path = file.ToFileSystemPath();
     std::error_code error;
@@ -141,8 +173,10 @@ bool ReadBytes(const IO::Location& file, std::string* bytes) {
         std::ifstream in(path, std::ios::binary);
         if (!in) return false;
         // Never more than the size seen: a file that changes meanwhile is refused, not read without bound.
-        bytes->resize(static_cast<std::size_t>(size));
-        in.read(bytes->data(), static_cast<std::streamsize>(size));
+        // Not cleared first: every byte is read over.
+        bytes->size = static_cast<std::size_t>(size);
+        bytes->data = std::make_unique_for_overwrite<char[]>(bytes->size);
+        in.read(bytes->data.get(), static_cast<std::streamsize>(size));
         return static_cast<std::uintmax_t>(in.gcount()) == size && in.peek() == std::char_traits<char>::eof();
     } catch (const std::exception&) {
         return false; // a read error below the stream
@@ -152,7 +186,7 @@ bool ReadBytes(const IO::Location& file, std::string* bytes) {
 } // namespace
 
 DOMReader::DOMReader(const IO::Location& file, const GS::UniString& expectedRoot) : rootName(expectedRoot) {
-    std::string bytes;
+    FileBytes bytes;
     if (!ReadBytes(file, &bytes)) return;
 
     InitializeXerces();
@@ -175,7 +209,8 @@ DOMReader::DOMReader(const IO::Location& file, const GS::UniString& expectedRoot
         parser->setEntityResolver(&resolver);
         parser->setErrorHandler(&errors);
 
-        xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data()), bytes.size(), "file");
+        xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(bytes.data.get()), bytes.size, "file");
+        source.setCopyBufToStream(false); // the bytes outlive the parse
         parser->parse(source);
 
         // The handlers and limits live on this stack frame only.

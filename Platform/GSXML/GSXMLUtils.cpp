@@ -26,8 +26,13 @@ GS::UniString GetTextContent(const xercesc::DOMNode& node) {
         break;
     }
 
-    std::u16string text;
     const DOMNode* current = node.getFirstChild();
+    // Most elements hold one text node: no walk, whose climb back asks the DOM for parents, a costly call.
+    if (current != nullptr && current->getNextSibling() == nullptr &&
+        (current->getNodeType() == DOMNode::TEXT_NODE || current->getNodeType() == DOMNode::CDATA_SECTION_NODE))
+        return ToUniString(current->getNodeValue());
+
+    std::u16string text;
     while (current != nullptr) {
         const DOMNode::NodeType type = current->getNodeType();
         if (type == DOMNode::TEXT_NODE || type == DOMNode::CDATA_SECTION_NODE) {

@@ -25,36 +25,48 @@ bool HasTagName(const DOMElement& element, std::u16string_view name) {
     return std::u16string_view(element.getTagName()) == name;
 }
 
-// Names as the DOM's own text: no conversion per lookup.
+// The reader's DOM has no entity reference nodes, so elements are found among plain siblings. The DOM's own
+// element walks also look for those through each parent, with casts that make up much of a large file's load.
+const DOMElement* ElementFrom(const xercesc::DOMNode* node) {
+    while (node != nullptr && node->getNodeType() != xercesc::DOMNode::ELEMENT_NODE)
+        node = node->getNextSibling();
+    return static_cast<const DOMElement*>(node);
+}
+
+const DOMElement* FirstElementChild(const DOMElement& element) {
+    return ElementFrom(element.getFirstChild());
+}
+
+const DOMElement* NextElementSibling(const DOMElement& element) {
+    return ElementFrom(element.getNextSibling());
+}
+
+// Names as the DOM's own text: no conversion per lookup. A parsed attribute's value is one text node, read
+// directly; the DOM's getValue pays a cast for that each time.
 GS::UniString Attribute(const DOMElement& element, const XMLCh* name) {
-    return GSXML::ToUniString(element.getAttribute(name));
+    const xercesc::DOMAttr* attribute = element.getAttributeNode(name);
+    if (attribute == nullptr) return GS::UniString();
+    const xercesc::DOMNode* text = attribute->getFirstChild();
+    if (text != nullptr && text->getNextSibling() == nullptr && text->getNodeType() == xercesc::DOMNode::TEXT_NODE)
+        return GSXML::ToUniString(text->getNodeValue());
+    return GSXML::ToUniString(attribute->getValue());
 }
 
 // The first element of that name below `element` in document order, at any depth: what the DOM's search by tag
 // name gives as item 0. Walked here because each of the DOM's searches leaves a cached node list in the document,
-// which makes a large file's load grow far faster than its size.
+// which makes a large file's load grow far faster than its size. The reader bounds the depth of the recursion.
 const DOMElement* FindDescendant(const DOMElement& element, std::u16string_view name) {
-    const DOMElement* node = element.getFirstElementChild();
-    while (node != nullptr) {
-        if (HasTagName(*node, name)) return node;
-        if (const DOMElement* child = node->getFirstElementChild()) {
-            node = child;
-            continue;
-        }
-        // Up until a following sibling, never above `element`.
-        while (node != nullptr && node->getNextElementSibling() == nullptr) {
-            const xercesc::DOMNode* parent = node->getParentNode();
-            node = parent == &element ? nullptr : dynamic_cast<const DOMElement*>(parent);
-        }
-        if (node != nullptr) node = node->getNextElementSibling();
+    for (const DOMElement* child = FirstElementChild(element); child != nullptr; child = NextElementSibling(*child)) {
+        if (HasTagName(*child, name)) return child;
+        if (const DOMElement* found = FindDescendant(*child, name)) return found;
     }
     return nullptr;
 }
 
 // The kind named by the first direct child element with one of the kind names.
 std::optional<UInt32> FindPropertyKind(const DOMElement& propertyType) {
-    for (const DOMElement* child = propertyType.getFirstElementChild(); child != nullptr;
-         child = child->getNextElementSibling()) {
+    for (const DOMElement* child = FirstElementChild(propertyType); child != nullptr;
+         child = NextElementSibling(*child)) {
         for (std::size_t kind = 0; kind < KindNames.size(); ++kind)
             if (HasTagName(*child, KindNames[kind])) return static_cast<UInt32>(kind);
     }
@@ -114,8 +126,7 @@ bool ReadMappingFile(const IO::Location& file, GS::Array<SchemeProperty>& list) 
     list.Clear();
     // The list holds each pair once, so the first entry of a pair is the only one: an index finds it directly.
     std::unordered_map<std::u16string, UIndex> entryOfPair;
-    for (const DOMElement* child = root->getFirstElementChild(); child != nullptr;
-         child = child->getNextElementSibling()) {
+    for (const DOMElement* child = FirstElementChild(*root); child != nullptr; child = NextElementSibling(*child)) {
         if (!HasTagName(*child, u"SchemeProperty")) continue;
         std::optional<MappedProperty> property = ReadSchemeProperty(*child);
         if (!property) continue;

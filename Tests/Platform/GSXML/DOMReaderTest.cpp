@@ -59,6 +59,30 @@ TEST_F(DOMReaderTest, GivesTheRootElementWithItsAttributesAndChildren) {
     EXPECT_EQ(ToUniString(deep->getTextContent()), "two");
 }
 
+// The tree as text, "name(children)" with texts quoted; "!" marks a child whose parent link is not its parent.
+std::string Shape(const xercesc::DOMNode& node) {
+    if (node.getNodeType() == xercesc::DOMNode::TEXT_NODE)
+        return "'" + ToUniString(node.getNodeValue()).ToCStr(CC_UTF8).ToString() + "'";
+    std::string shape = ToUniString(node.getNodeName()).ToCStr(CC_UTF8).ToString();
+    const xercesc::DOMNode* child = node.getFirstChild();
+    if (child == nullptr) return shape;
+    shape += "(";
+    for (; child != nullptr; child = child->getNextSibling()) {
+        if (child->getParentNode() != &node) shape += "!";
+        shape += Shape(*child);
+        if (child->getNextSibling() != nullptr) shape += ",";
+    }
+    return shape + ")";
+}
+
+TEST_F(DOMReaderTest, EachNodeLandsUnderItsParentAfterEmptyNestedAndClosedElements) {
+    const DOMReader reader(Write("tree.xml", "<R><A/><B><C/><D>t</D><E><F/></E></B>after<G/><H>x<I/>y</H></R>"), "R");
+    const xercesc::DOMElement* root = reader.GetActualNode();
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(Shape(*root), "R(A,B(C,D('t'),E(F)),'after',G,H('x',I,'y'))");
+    EXPECT_EQ(root->getParentNode(), root->getOwnerDocument());
+}
+
 TEST_F(DOMReaderTest, IndentationMakesNoNodesButWhitespaceValuesStay) {
     const DOMReader reader(Write("indented.xml", "<R>\n  <A> </A>\n  <B>\t<C/>\r\n  </B>\n  <D> x <E/> </D>\n"
                                                  "  <F><![CDATA[ ]]></F>\n  <G> <!-- c --> </G>\n</R>\n"),
