@@ -4,10 +4,12 @@
 //
 // The stand-in runs as a process of its own, so that its buffers do not count towards the add-on's memory.
 //
-//   TransferBenchmark [--size-mib N] [--rounds R] [--folder DIR]
+//   TransferBenchmark [--size-mib N] [--rounds R] [--resolve P [--max-rounds M]] [--folder DIR]
 //
 // N MiB (default 1024) are written into a new folder under DIR (default: the system's temporary folder), which is
-// removed at the end. Each round times the add-on and curl once per direction, alternating which goes first.
+// removed at the end. Each round times the add-on and curl once per direction, alternating which goes first. With
+// --resolve, rounds go on after the first R until the 95 % confidence interval of every median ratio to the curl
+// tool is at most P % of the median either way (half its width), or M rounds (default 200) have run.
 
 #include "ChildProcess.hpp"
 #include "Exchange/ExchangeState.hpp"
@@ -23,6 +25,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdint>
@@ -56,6 +59,8 @@ constexpr const char* Token = "benchmark-token";
 struct Options {
     std::uint64_t sizeMiB = 1024;
     int rounds = 3;
+    double resolvePercent = 0.0; // 0: exactly `rounds` rounds
+    int maxRounds = 200;
     fs::path folder = fs::temp_directory_path();
 };
 
@@ -67,13 +72,18 @@ bool ParseOptions(int argc, char** argv, Options& options) {
             options.sizeMiB = std::strtoull(value.c_str(), nullptr, 10);
         } else if (option == "--rounds") {
             options.rounds = std::atoi(value.c_str());
+        } else if (option == "--resolve") {
+            options.resolvePercent = std::strtod(value.c_str(), nullptr);
+        } else if (option == "--max-rounds") {
+            options.maxRounds = std::atoi(value.c_str());
         } else if (option == "--folder") {
             options.folder = value;
         } else {
             return false;
         }
     }
-    return argc % 2 == 1 && options.sizeMiB > 0 && options.rounds > 0;
+    return argc % 2 == 1 && options.sizeMiB > 0 && options.rounds > 0 && options.resolvePercent >= 0.0 &&
+           options.maxRounds >= options.rounds;
 }
 
 // The page's side of the add-on's jobs: the scripts their reports run, which the benchmark waits for.
@@ -265,19 +275,53 @@ struct Series {
 };
 
 // The ratio add-on / curl tool of each round's pair of transfers (run back to back, in alternating order), so
-// that the machine's drift between rounds cancels out: the median, and the quartiles and extremes as the spread.
-void PrintPairedRatios(const char* label, const Series& addOn, const Series& curl) {
+// that the machine's drift between rounds cancels out; sorted.
+std::vector<double> PairedRatios(const Series& addOn, const Series& curl) {
     std::vector<double> ratios;
     for (std::size_t i = 0; i < addOn.samples.size() && i < curl.samples.size(); ++i)
         ratios.push_back(addOn.samples[i].wall / curl.samples[i].wall);
-    if (ratios.empty()) return;
     std::sort(ratios.begin(), ratios.end());
+    return ratios;
+}
+
+// The distribution-free 95 % confidence interval of the median of sorted values: the order statistics j and
+// n + 1 - j (from 1), j the largest with P(Binomial(n, 1/2) < j) at most 2.5 %. None below six values.
+std::optional<std::pair<double, double>> MedianInterval(const std::vector<double>& sorted) {
+    const std::size_t n = sorted.size();
+    const double count = static_cast<double>(n);
+    double below = 0.0; // P(X <= k)
+    std::size_t j = 0;
+    for (std::size_t k = 0; k < n / 2; ++k) {
+        const double kk = static_cast<double>(k);
+        below += std::exp(std::lgamma(count + 1) - std::lgamma(kk + 1) - std::lgamma(count - kk + 1) -
+                          count * std::log(2.0));
+        if (below > 0.025) break;
+        j = k + 1;
+    }
+    if (j == 0) return std::nullopt;
+    return std::pair{sorted[j - 1], sorted[n - j]};
+}
+
+// True when the interval's half width is at most `percent` % of the median.
+bool Resolves(const std::vector<double>& sorted, double percent) {
+    const std::optional<std::pair<double, double>> interval = MedianInterval(sorted);
+    return interval && (interval->second - interval->first) / 2.0 <= Series::MedianOf(sorted) * percent / 100.0;
+}
+
+// The median ratio with its 95 % interval, and the quartiles and extremes as the spread.
+void PrintPairedRatios(const char* label, const Series& addOn, const Series& curl) {
+    const std::vector<double> ratios = PairedRatios(addOn, curl);
+    if (ratios.empty()) return;
     const auto at = [&ratios](double q) {
         return ratios[static_cast<std::size_t>(q * static_cast<double>(ratios.size() - 1) + 0.5)];
     };
-    std::printf("%s ratio add-on / curl tool, paired per round: median %.3f, quartiles %.3f-%.3f, range %.3f-%.3f "
-                "(%zu pairs)\n",
-                label, Series::MedianOf(ratios), at(0.25), at(0.75), ratios.front(), ratios.back(), ratios.size());
+    const double median = Series::MedianOf(ratios);
+    std::printf("%s ratio add-on / curl tool, paired per round: median %.3f", label, median);
+    if (const std::optional<std::pair<double, double>> interval = MedianInterval(ratios))
+        std::printf(", 95 %% interval %.3f-%.3f (half width %.1f %%)", interval->first, interval->second,
+                    100.0 * (interval->second - interval->first) / 2.0 / median);
+    std::printf(", quartiles %.3f-%.3f, range %.3f-%.3f (%zu pairs)\n", at(0.25), at(0.75), ratios.front(),
+                ratios.back(), ratios.size());
 }
 
 // The curl tool with the add-on's two headers; true when it exits 0 and the server answered expectedStatus.
@@ -310,7 +354,8 @@ void PrintRow(const char* what, const Series& series, double mib) {
 int main(int argc, char** argv) {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::fprintf(stderr, "usage: TransferBenchmark [--size-mib N] [--rounds R] [--folder DIR]\n");
+        std::fprintf(stderr, "usage: TransferBenchmark [--size-mib N] [--rounds R] [--resolve P [--max-rounds M]] "
+                             "[--folder DIR]\n");
         return 2;
     }
     const bool haveCurl = std::strlen(QUILLMAR_CURL_TOOL) > 0;
@@ -338,8 +383,11 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "the service stand-in did not start (%s)\n", QUILLMAR_SERVICE_EXE);
             return 1;
         }
-        std::printf("service %s (own process), curl tool %s, %d rounds\n", service.baseUrl.c_str(),
+        std::printf("service %s (own process), curl tool %s, %d rounds", service.baseUrl.c_str(),
                     haveCurl ? QUILLMAR_CURL_TOOL : "(none)", options.rounds);
+        if (haveCurl && options.resolvePercent > 0.0)
+            std::printf(", then on until resolved to %.1f %% (at most %d)", options.resolvePercent, options.maxRounds);
+        std::printf("\n");
 
         // The jobs post to the build's service address: libcurl's proxy setting brings their requests, and for equal
         // footing every other client's, to this run's stand-in. Set before any transfer thread starts.
@@ -456,7 +504,11 @@ int main(int argc, char** argv) {
 
         bool allOk = true;
         const long peakBefore = StatusKiB("VmHWM");
-        for (int round = 0; round < options.rounds; ++round) {
+        const bool adaptive = haveCurl && options.resolvePercent > 0.0;
+        const int lastRound = adaptive ? options.maxRounds : options.rounds;
+        int rounds = 0;
+        bool resolved = false;
+        for (int round = 0; round < lastRound && !resolved; ++round) {
             const bool addOnFirst = round % 2 == 0 || !haveCurl; // alternate, so that drift hits both alike
             const bool verify = round == 0;                      // byte for byte once; sizes afterwards
             if (addOnFirst) allOk = uploadByAddOn() && uploadByJob() && allOk;
@@ -465,13 +517,23 @@ int main(int argc, char** argv) {
             if (addOnFirst) allOk = downloadByAddOn(verify) && downloadByJob(verify) && allOk;
             if (haveCurl) allOk = downloadByCurl(verify) && allOk;
             if (!addOnFirst) allOk = downloadByJob(verify) && downloadByAddOn(verify) && allOk;
+            rounds = round + 1;
+            resolved = adaptive && rounds >= options.rounds && allOk &&
+                       Resolves(PairedRatios(addOnUpload, curlUpload), options.resolvePercent) &&
+                       Resolves(PairedRatios(addOnDownload, curlDownload), options.resolvePercent) &&
+                       Resolves(PairedRatios(jobUpload, curlUpload), options.resolvePercent) &&
+                       Resolves(PairedRatios(jobDownload, curlDownload), options.resolvePercent);
         }
         // Watchers and job threads end after their report.
         allOk = GS::Thread::WaitForAllThreads(60000) && allOk;
         reports->Detach();
         const long peakAfter = StatusKiB("VmHWM");
 
-        std::printf("\nfile %.0f MiB over loopback; medians of %d rounds\n", mib, options.rounds);
+        std::printf("\nfile %.0f MiB over loopback; medians of %d rounds\n", mib, rounds);
+        if (adaptive)
+            std::printf(resolved ? "every median ratio resolved to %.1f %% (95 %% interval)\n"
+                                 : "NOT every median ratio resolved to %.1f %% within the rounds allowed\n",
+                        options.resolvePercent);
         PrintRow("upload   add-on", addOnUpload, mib);
         PrintRow("upload   add-on job", jobUpload, mib);
         if (haveCurl) PrintRow("upload   curl tool", curlUpload, mib);

@@ -193,6 +193,18 @@ TEST_F(MappingFileTest, OnlyDirectSchemePropertyChildrenOfTheRootCount) {
     EXPECT_EQ(list[0].ifcEntityType, "E");
 }
 
+TEST_F(MappingFileTest, ReferencesInAttributeValuesAndTextsAreResolved) {
+    const List list = Load(
+        Root(Scheme("Ifc&#87;all", "A&amp;B &#x20AC; &lt;x&gt;", "a &amp; b &#99;", "<TypePropertySingleValue/>", "")));
+    ASSERT_EQ(list.GetSize(), 1u);
+    EXPECT_EQ(list[0].ifcEntityType, "IfcWall");
+    EXPECT_EQ(list[0].propertySetName, GS::UniString(u"A&B \u20ac <x>"));
+    const PropertyMapData& data = (*list[0].properties)[0];
+    EXPECT_EQ(data.name, "a & b c");
+    EXPECT_EQ(data.propertyDefinitionName, "Def a & b c");
+    EXPECT_EQ(data.dataType, "") << "an attribute given as empty";
+}
+
 TEST_F(MappingFileTest, NonAsciiTextsAreKept) {
     const List list = Load(Root(Scheme("IfcWall", "Pset_W\xC3\xA4rme", "\xE2\x82\xAC-Wert")));
     ASSERT_EQ(list.GetSize(), 1u);
