@@ -13,6 +13,7 @@
 #include "ChromiumBrowser.hpp"
 #include "ChromiumPage.hpp"
 #include "Host.hpp"
+#include "RunFolder.hpp"
 #include "ScenarioRunner.hpp"
 
 #include <sys/resource.h>
@@ -62,24 +63,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     }
     return argc % 2 == 1;
 }
-
-// A folder of the run's own, removed at exit.
-class RunFolder {
-public:
-    RunFolder() {
-        std::string pattern = (fs::temp_directory_path() / "quillmar-browser-bench-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-        path = pattern;
-    }
-    ~RunFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    RunFolder(const RunFolder&) = delete;
-    RunFolder& operator=(const RunFolder&) = delete;
-
-    fs::path path;
-};
 
 // The page notes the wall-clock time its script ran at; QUILAPI is defined before any script of the page runs.
 constexpr const char* PageText = R"(<!doctype html>
@@ -285,7 +268,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        const RunFolder folder;
+        const RunFolder folder("quillmar-browser-bench");
         const fs::path page = folder.path / "index.html";
         std::ofstream(page) << PageText;
         std::printf("load average at start: %s\n", LoadAverage().c_str());

@@ -5,6 +5,7 @@
 // growth a benchmark reports is how far its first run raised the peak.
 
 #include "HostServices.hpp"
+#include "RunFolder.hpp"
 #include "ScriptValues.hpp"
 
 #include "Location.hpp"
@@ -30,23 +31,6 @@ double PeakRssMB() {
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
-
-// A folder of the run's own (mkdtemp), removed at exit.
-class BenchFolder {
-public:
-    BenchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "IfcImportBenchmark-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no temporary folder");
-        path = pattern;
-    }
-    ~BenchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path, ignored);
-    }
-    BenchFolder(const BenchFolder&) = delete;
-    BenchFolder& operator=(const BenchFolder&) = delete;
-    std::filesystem::path path;
-};
 
 // 22 characters of the IFC GlobalId alphabet, different for every number.
 std::string GlobalId(std::uint64_t number, char kind) {
@@ -140,7 +124,7 @@ std::size_t WriteIfcFile(const std::filesystem::path& file, std::size_t targetBy
 }
 
 struct Bench {
-    BenchFolder folder;
+    RunFolder folder{"IfcImportBenchmark"};
     std::shared_ptr<HostSim::Transcript> transcript = std::make_shared<HostSim::Transcript>();
     HostSim::HostServices services{transcript, std::make_shared<HostSim::MainThread>()};
     API_HostFunctionTable table{};
